@@ -1,0 +1,15 @@
+#pragma once
+// The first population of a run: uniformly random orderings of 0 .. n_genes - 1.
+#include <cstdint>
+
+#include "lineage/chromosome.hpp"
+#include "random_source.hpp"
+
+namespace genetic {
+
+struct SequenceGenerator {
+  Chromosome generate(RandomSource& rng, std::uint64_t n_genes) const;
+  Chromosomes generate_population(RandomSource& rng, std::uint64_t n_chromosomes, std::uint64_t n_genes) const;
+};
+
+}  // namespace genetic

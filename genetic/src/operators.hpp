@@ -1,0 +1,53 @@
+#pragma once
+// The four polymorphic roles of a run. Each is called once per population (or per
+// pair), never per gene: the per-gene work is inlined inside each implementation.
+// Every drawing operation takes the run's RandomSource first, so the order of calls
+// is the order of draws.
+#include <span>
+#include <utility>
+
+#include "lineage/chromosome.hpp"
+#include "random_source.hpp"
+#include "recorder.hpp"
+
+namespace genetic {
+
+class EvaluatorOperator {
+ public:
+  virtual ~EvaluatorOperator() = default;
+  // The fitness of a gene sequence; draws nothing, changes nothing.
+  virtual double fitness_of(std::span<const Gene> genes) const = 0;
+  // Fills a missing fitness; a present one is a cache and is returned unchanged.
+  double evaluate_chromosome(Chromosome& chromosome) const;
+  // evaluate_chromosome on every chromosome, in order.
+  virtual void evaluate_population(std::span<Chromosome> chromosomes) const;
+};
+
+class RecorderOperator {
+ public:
+  virtual ~RecorderOperator() = default;
+  virtual FitnessStatistics record(const Population& population) const = 0;
+};
+
+class SelectorOperator {
+ public:
+  virtual ~SelectorOperator() = default;
+  virtual const Chromosome& select_one(RandomSource& rng, std::span<const Chromosome> population) = 0;
+  virtual void prepare(std::span<const Chromosome> population) = 0;
+  // `count` copies (genes and fitness) of chosen members; absent count: the population's length.
+  virtual Chromosomes select(RandomSource& rng, std::span<const Chromosome> population, Count count) = 0;
+};
+
+class CrossoverOperator {
+ public:
+  virtual ~CrossoverOperator() = default;
+  virtual std::pair<Genes, Genes> cross_genes(RandomSource& rng, std::span<const Gene> a,
+                                              std::span<const Gene> b) const = 0;
+  // Two children without fitness.
+  std::pair<Chromosome, Chromosome> cross_pair(RandomSource& rng, const Chromosome& a, const Chromosome& b) const;
+  // Consecutive pairs, one decision draw each, until at least `count` chromosomes exist.
+  Chromosomes cross_population(RandomSource& rng, std::span<const Chromosome> parents, Count count,
+                               double p_crossover) const;
+};
+
+}  // namespace genetic

@@ -1,0 +1,11 @@
+#pragma once
+#include <memory>
+
+#include "kinds.hpp"
+#include "operators.hpp"
+
+namespace genetic {
+
+std::unique_ptr<SelectorOperator> make_selector(SelectorKind kind);
+
+}  // namespace genetic

@@ -1,0 +1,36 @@
+#pragma once
+// The generational loop: a first population, then select, cross, mutate and step
+// until the generation limit.
+#include <cstdint>
+#include <optional>
+
+#include "generator.hpp"
+#include "lineage/lineage.hpp"
+#include "mutator/swap.hpp"
+#include "operators.hpp"
+
+namespace genetic {
+
+struct CoreSettings {
+  std::uint64_t n_genes = 0;
+  double p_crossover = 0.0;
+  double p_mutation = 0.0;
+  std::optional<std::uint64_t> n_chromosomes;
+  std::optional<std::uint64_t> n_generations;
+  std::optional<std::uint64_t> n_records;
+  std::optional<std::uint64_t> n_hall_of_fame;
+
+  bool operator==(const CoreSettings&) const = default;
+};
+
+// Draws from the calling thread's source. Faults (absent n_chromosomes, no kept
+// population when n_generations is 0, and any operator's) end the run with nothing returned.
+RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& generator, const EvaluatorOperator& evaluator,
+                   const RecorderOperator& recorder, SelectorOperator& selector, const CrossoverOperator& crossover,
+                   const MutatorSwap& mutator);
+// The same, drawing from a given source (tests pin the stream this way).
+RunLineage run_sga(RandomSource& rng, const CoreSettings& settings, const SequenceGenerator& generator,
+                   const EvaluatorOperator& evaluator, const RecorderOperator& recorder, SelectorOperator& selector,
+                   const CrossoverOperator& crossover, const MutatorSwap& mutator);
+
+}  // namespace genetic
