@@ -48,6 +48,8 @@ class CrossoverOperator {
   // Consecutive pairs, one decision draw each, until at least `count` chromosomes exist.
   Chromosomes cross_population(RandomSource& rng, std::span<const Chromosome> parents, Count count,
                                double p_crossover) const;
+  // The same draws and result; a copied parent is moved out once its pair will not come round again.
+  Chromosomes cross_population(RandomSource& rng, Chromosomes&& parents, Count count, double p_crossover) const;
 };
 
 }  // namespace genetic

@@ -13,6 +13,9 @@ namespace {
 // Output of one generator between two rekeyings, in 64-bit words (64 MiB).
 constexpr std::uint64_t kRekeyInterval = std::uint64_t{1} << 23;
 
+// The 128-bit product of the bounded draw; a compiler extension, declared once.
+__extension__ typedef unsigned __int128 Wide;
+
 constexpr std::uint64_t rotl(std::uint64_t x, int k) noexcept { return (x << k) | (x >> (64 - k)); }
 
 std::uint64_t splitmix64(std::uint64_t& x) noexcept {
@@ -114,12 +117,12 @@ std::uint64_t RandomSource::uniform_index(std::uint64_t low, std::uint64_t high)
   if (low >= high) [[unlikely]] fault(kEmptyRange);
   // Lemire's multiply-shift with rejection: unbiased, and one multiply in the common case.
   const std::uint64_t range = high - low;
-  unsigned __int128 product = static_cast<unsigned __int128>(next_u64()) * range;
+  Wide product = static_cast<Wide>(next_u64()) * range;
   auto fraction = static_cast<std::uint64_t>(product);
   if (fraction < range) [[unlikely]] {
     const std::uint64_t threshold = (0 - range) % range;
     while (fraction < threshold) {
-      product = static_cast<unsigned __int128>(next_u64()) * range;
+      product = static_cast<Wide>(next_u64()) * range;
       fraction = static_cast<std::uint64_t>(product);
     }
   }

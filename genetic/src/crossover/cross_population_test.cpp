@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+
+#include "crossover/ipx.hpp"
+#include "fault.hpp"
+#include "operators.hpp"
+
+namespace genetic {
+namespace {
+
+// Children that show where they came from: each parent's genes plus 100. Draws nothing,
+// so the only draws are the pairing decisions.
+class MarkingCrossover final : public CrossoverOperator {
+ public:
+  std::pair<Genes, Genes> cross_genes(RandomSource&, std::span<const Gene> a, std::span<const Gene> b) const override {
+    Genes x(a.begin(), a.end());
+    Genes y(b.begin(), b.end());
+    for (Gene& g : x) g += 100;
+    for (Gene& g : y) g += 100;
+    return {x, y};
+  }
+};
+
+Chromosomes numbered_parents(std::size_t n) {
+  Chromosomes parents;
+  for (std::size_t i = 0; i < n; ++i) parents.push_back({{i, i + 10}, static_cast<double>(i)});
+  return parents;
+}
+
+// The offspring the pairing rule gives, replayed from the same seed.
+Chromosomes replay(std::uint64_t seed, const Chromosomes& parents, std::uint64_t n, double p) {
+  RandomSource rng = RandomSource::from_seed(seed);
+  Chromosomes out;
+  const std::size_t pairs = parents.size() / 2;
+  for (std::size_t pair = 0; out.size() < n; pair = (pair + 1) % pairs) {
+    const Chromosome& a = parents[2 * pair];
+    const Chromosome& b = parents[2 * pair + 1];
+    if (rng.uniform_f64() > p) {
+      out.push_back(a);
+      out.push_back(b);
+    } else {
+      out.push_back({{a.genes[0] + 100, a.genes[1] + 100}, std::nullopt});
+      out.push_back({{b.genes[0] + 100, b.genes[1] + 100}, std::nullopt});
+    }
+  }
+  return out;
+}
+
+struct PairingCase {
+  std::string name;
+  std::size_t n_parents;
+  Count count;
+  double p_crossover;
+  std::size_t expected_size;
+};
+
+class CrossPopulation : public testing::TestWithParam<PairingCase> {};
+
+TEST_P(CrossPopulation, FollowsThePairingRuleAndItsDraws) {
+  const PairingCase& c = GetParam();
+  const Chromosomes parents = numbered_parents(c.n_parents);
+  const std::uint64_t n = c.count.value_or(c.n_parents);
+  for (std::uint64_t seed = 1; seed <= 20; ++seed) {
+    RandomSource rng = RandomSource::from_seed(seed);
+    const Chromosomes got = MarkingCrossover().cross_population(rng, parents, c.count, c.p_crossover);
+    ASSERT_EQ(got.size(), c.expected_size);
+    EXPECT_EQ(got, replay(seed, parents, n, c.p_crossover)) << "seed " << seed;
+  }
+}
+
+TEST_P(CrossPopulation, MovingFormMatchesCopyingForm) {
+  const PairingCase& c = GetParam();
+  const IpxCrossover ipx;
+  for (std::uint64_t seed = 1; seed <= 20; ++seed) {
+    Chromosomes parents;
+    for (std::size_t i = 0; i < c.n_parents; ++i) parents.push_back({{i % 3, 2, 1 - i % 2, 3 + i % 2}, 0.5 * i});
+    RandomSource copying = RandomSource::from_seed(seed);
+    RandomSource moving = RandomSource::from_seed(seed);
+    const Chromosomes expected = ipx.cross_population(copying, parents, c.count, c.p_crossover);
+    const Chromosomes got = ipx.cross_population(moving, Chromosomes(parents), c.count, c.p_crossover);
+    EXPECT_EQ(got, expected) << "seed " << seed;
+    EXPECT_EQ(moving.next_u64(), copying.next_u64()) << "seed " << seed;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, CrossPopulation,
+    testing::Values(PairingCase{"EvenCountEvenParents", 6, 6, 0.5, 6},
+                    // pairs (0,1), (2,3), then (0,1) again; parent 4 takes no part
+                    PairingCase{"OddCountReusesFirstPair", 5, 5, 0.5, 6},
+                    PairingCase{"CountAboveParentsCycles", 4, 11, 0.5, 12},
+                    PairingCase{"AbsentCountIsParentCount", 7, std::nullopt, 0.5, 6},
+                    PairingCase{"SmallerCountStopsEarly", 8, 3, 0.5, 4},
+                    PairingCase{"AlwaysCross", 4, 4, 1.0, 4}, PairingCase{"NeverCross", 4, 9, -1.0, 10},
+                    PairingCase{"ZeroCrossesOnlyOnZeroDraw", 2, 8, 0.0, 8}),
+    [](const testing::TestParamInfo<PairingCase>& info) { return info.param.name; });
+
+TEST(CrossPopulation, CopiesKeepFitnessAndChildrenHaveNone) {
+  const Chromosomes parents = numbered_parents(4);
+  RandomSource rng = RandomSource::from_seed(7);
+  for (const Chromosome& c : MarkingCrossover().cross_population(rng, parents, 4, -1.0)) EXPECT_TRUE(c.fitness);
+  for (const Chromosome& c : MarkingCrossover().cross_population(rng, parents, 4, 1.0)) EXPECT_FALSE(c.fitness);
+}
+
+TEST(CrossPopulation, ZeroCountReturnsNothingAndDrawsNothing) {
+  RandomSource rng = RandomSource::from_seed(3);
+  RandomSource untouched = RandomSource::from_seed(3);
+  EXPECT_TRUE(MarkingCrossover().cross_population(rng, numbered_parents(4), 0, 1.0).empty());
+  EXPECT_TRUE(MarkingCrossover().cross_population(rng, Chromosomes{}, 0, 1.0).empty());
+  EXPECT_TRUE(MarkingCrossover().cross_population(rng, Chromosomes{}, std::nullopt, 1.0).empty());
+  EXPECT_EQ(rng.next_u64(), untouched.next_u64());
+}
+
+TEST(CrossPopulation, FewerThanTwoParentsFault) {
+  RandomSource rng = RandomSource::from_seed(3);
+  const MarkingCrossover crossover;
+  for (std::size_t n_parents : {0, 1}) {
+    const Chromosomes parents = numbered_parents(n_parents);
+    try {
+      crossover.cross_population(rng, parents, 1, 1.0);
+      ADD_FAILURE() << "no fault with " << n_parents << " parents";
+    } catch (const Fault& e) {
+      EXPECT_EQ(std::string(e.what()), "crossover cannot make 1 chromosomes from " + std::to_string(n_parents) +
+                                           " parent(s): at least two are needed to form a pair");
+    }
+    EXPECT_THROW(crossover.cross_population(rng, Chromosomes(parents), 2, 1.0), Fault);
+  }
+  EXPECT_THROW(crossover.cross_population(rng, numbered_parents(1), std::nullopt, 1.0), Fault);
+}
+
+TEST(CrossPair, ChildrenHaveNoFitness) {
+  RandomSource rng = RandomSource::from_seed(1);
+  const auto [x, y] = MarkingCrossover().cross_pair(rng, {{1, 2}, 4.0}, {{3, 4}, 5.0});
+  EXPECT_EQ(x, (Chromosome{{101, 102}, std::nullopt}));
+  EXPECT_EQ(y, (Chromosome{{103, 104}, std::nullopt}));
+}
+
+}  // namespace
+}  // namespace genetic

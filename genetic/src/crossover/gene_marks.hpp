@@ -1,0 +1,46 @@
+#pragma once
+// A set of gene values that is emptied in constant time and reused from pair to
+// pair, so that a crossing allocates nothing once the buffers have grown.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "lineage/chromosome.hpp"
+
+namespace genetic {
+
+class GeneMarks {
+ public:
+  // Empties the set for values up to `max_gene` and at most `max_entries` insertions.
+  // Small values (orderings) are marked in an array indexed by value; others go to
+  // an open-addressing table.
+  void reset(Gene max_gene, std::size_t max_entries);
+
+  // True when `gene` was not in the set before.
+  bool insert(Gene gene) noexcept {
+    if (direct_) {
+      if (stamps_[gene] == stamp_) return false;
+      stamps_[gene] = stamp_;
+      return true;
+    }
+    std::size_t slot = static_cast<std::size_t>((gene * 0x9e3779b97f4a7c15ULL) >> shift_);
+    while (stamps_[slot] == stamp_) {
+      if (keys_[slot] == gene) return false;
+      slot = (slot + 1) & slot_mask_;
+    }
+    stamps_[slot] = stamp_;
+    keys_[slot] = gene;
+    return true;
+  }
+
+ private:
+  // A slot or value belongs to the set when its stamp equals the current one.
+  std::vector<std::uint32_t> stamps_;
+  std::vector<Gene> keys_;
+  std::uint32_t stamp_ = 0;
+  bool direct_ = true;
+  unsigned shift_ = 63;
+  std::size_t slot_mask_ = 0;
+};
+
+}  // namespace genetic

@@ -1,0 +1,130 @@
+#include "crossover/ipx.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <numeric>
+#include <string>
+#include <vector>
+
+#include "fault.hpp"
+
+namespace genetic {
+namespace {
+
+using Mask = std::vector<char>;  // not vector<bool>, which has no contiguous storage
+
+std::pair<Genes, Genes> children(const Mask& keep, const Genes& a, const Genes& b) {
+  std::unique_ptr<bool[]> flags(new bool[keep.size()]);
+  for (std::size_t i = 0; i < keep.size(); ++i) flags[i] = keep[i] != 0;
+  return ipx_children({flags.get(), keep.size()}, a, b);
+}
+
+Genes shifted(Genes genes, Gene by) {
+  for (Gene& g : genes) g += by;
+  return genes;
+}
+
+struct IpxCase {
+  std::string name;
+  Mask keep;
+  Genes a, b, child1, child2;
+};
+
+class IpxChildren : public testing::TestWithParam<IpxCase> {};
+
+TEST_P(IpxChildren, ExactChildren) {
+  const IpxCase& c = GetParam();
+  const auto [x, y] = children(c.keep, c.a, c.b);
+  EXPECT_EQ(x, c.child1);
+  EXPECT_EQ(y, c.child2);
+}
+
+// Large gene values take the hashed membership path instead of the value-indexed one.
+TEST_P(IpxChildren, SameChildrenForLargeGeneValues) {
+  const IpxCase& c = GetParam();
+  constexpr Gene kBig = Gene{1} << 40;
+  const auto [x, y] = children(c.keep, shifted(c.a, kBig), shifted(c.b, kBig));
+  // When no parent holds 0, a 0 in a child is an unfilled position, which stays 0.
+  const bool zero_is_gene = std::ranges::count(c.a, 0) + std::ranges::count(c.b, 0) > 0;
+  auto expected = [&](Genes want) {
+    for (Gene& g : want) {
+      if (g != 0 || zero_is_gene) g += kBig;
+    }
+    return want;
+  };
+  EXPECT_EQ(x, expected(c.child1));
+  EXPECT_EQ(y, expected(c.child2));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, IpxChildren,
+    testing::Values(
+        IpxCase{"KeptZeroAndTwo", {1, 0, 1, 0, 0}, {0, 1, 2, 3, 4}, {4, 3, 2, 1, 0}, {0, 4, 2, 3, 1}, {4, 0, 2, 1, 3}},
+        IpxCase{"AllKeptCopies", {1, 1, 1, 1}, {2, 0, 3, 1}, {1, 3, 0, 2}, {2, 0, 3, 1}, {1, 3, 0, 2}},
+        IpxCase{"NoneKeptSwaps", {0, 0, 0, 0}, {2, 0, 3, 1}, {1, 3, 0, 2}, {1, 3, 0, 2}, {2, 0, 3, 1}},
+        IpxCase{"LastKept", {0, 0, 1}, {0, 1, 2}, {2, 1, 0}, {1, 0, 2}, {1, 2, 0}},
+        IpxCase{"Empty", {}, {}, {}, {}, {}},
+        // Not orderings of the same values: fewer new genes than free positions.
+        IpxCase{"UnfilledStayZero", {0, 0, 0}, {5, 6, 7}, {1, 1, 1}, {1, 0, 0}, {5, 6, 7}},
+        IpxCase{"LongerSecondParent", {1, 0}, {7, 8}, {8, 7, 7}, {7, 8}, {8, 7}}),
+    [](const testing::TestParamInfo<IpxCase>& info) { return info.param.name; });
+
+TEST(IpxChildrenFaults, KeptPositionBeyondSecondParent) {
+  try {
+    children({0, 0, 1}, {0, 1, 2}, {2, 1});
+    FAIL() << "no fault";
+  } catch (const Fault& e) {
+    EXPECT_EQ(std::string(e.what()), "index out of range: IPX keeps position 2 but the second parent has only 2 genes");
+  }
+}
+
+TEST(IpxChildrenFaults, MoreGenesThanFreePositions) {
+  try {
+    children({0, 0}, {0, 1}, {2, 3, 4});
+    FAIL() << "no fault";
+  } catch (const Fault& e) {
+    EXPECT_EQ(std::string(e.what()),
+              "index out of range: IPX has more genes to place than free positions in a child of 2 genes "
+              "(the parents are not orderings of the same values)");
+  }
+}
+
+Genes permutation(RandomSource& rng, std::size_t n) { return rng.sample_indices(n, n); }
+
+TEST(IpxCrossover, OneDrawPerPositionTopBitClearKeeps) {
+  for (std::uint64_t seed = 1; seed <= 30; ++seed) {
+    RandomSource setup = RandomSource::from_seed(seed + 1000);
+    const std::size_t n = 1 + seed % 17;
+    const Genes a = permutation(setup, n);
+    const Genes b = permutation(setup, n);
+
+    RandomSource rng = RandomSource::from_seed(seed);
+    RandomSource replay = RandomSource::from_seed(seed);
+    const auto got = IpxCrossover().cross_genes(rng, a, b);
+    Mask keep(n);
+    for (char& k : keep) k = (replay.next_u32() >> 31) == 0;
+    EXPECT_EQ(got, children(keep, a, b)) << "seed " << seed;
+    EXPECT_EQ(rng.next_u32(), replay.next_u32()) << "seed " << seed;
+  }
+}
+
+TEST(IpxCrossover, OrderingsStayOrderings) {
+  RandomSource rng = RandomSource::from_seed(99);
+  for (int round = 0; round < 200; ++round) {
+    const std::size_t n = 1 + static_cast<std::size_t>(round % 40);
+    const Genes a = permutation(rng, n);
+    const Genes b = permutation(rng, n);
+    auto [x, y] = IpxCrossover().cross_genes(rng, a, b);
+    std::ranges::sort(x);
+    std::ranges::sort(y);
+    Genes identity(n);
+    std::iota(identity.begin(), identity.end(), Gene{0});
+    ASSERT_EQ(x, identity);
+    ASSERT_EQ(y, identity);
+  }
+}
+
+}  // namespace
+}  // namespace genetic

@@ -1,0 +1,47 @@
+#pragma once
+// The square matrix a matrix evaluator reads, kept twice: as the cells the caller
+// gave (read by the plain pairwise loop) and as its marks packed into bit lines, one
+// per row and one per column, that the bit-parallel counting ANDs and counts.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace genetic {
+
+class MarkMatrix {
+ public:
+  // `cells` holds dimension * dimension values, cell (r, c) at r * dimension + c.
+  MarkMatrix(std::vector<double> cells, std::uint64_t dimension);
+
+  // NaN compares unequal to everything, so it is a mark; -0.0 == 0.0, so it is not.
+  static bool is_mark(double cell) noexcept { return cell != 0.0; }
+
+  std::uint64_t dimension() const noexcept { return dimension_; }
+  const std::vector<double>& cells() const noexcept { return cells_; }
+  // Callers check both indices against dimension() first.
+  bool mark(std::uint64_t row, std::uint64_t column) const noexcept {
+    return is_mark(cells_[row * dimension_ + column]);
+  }
+
+  // 64-bit words in one bit line: ceil(dimension / 64).
+  std::size_t words() const noexcept { return words_; }
+  // Bit c of the row line r is mark(r, c); bit r of the column line c is mark(r, c).
+  const std::uint64_t* row_line(std::uint64_t row) const noexcept { return row_lines_.data() + row * words_; }
+  const std::uint64_t* column_line(std::uint64_t column) const noexcept {
+    return column_lines_.data() + column * words_;
+  }
+  // The number of marks in a whole row or column.
+  std::uint64_t row_marks(std::uint64_t row) const noexcept { return row_marks_[row]; }
+  std::uint64_t column_marks(std::uint64_t column) const noexcept { return column_marks_[column]; }
+
+ private:
+  std::vector<double> cells_;
+  std::uint64_t dimension_ = 0;
+  std::size_t words_ = 0;
+  std::vector<std::uint64_t> row_lines_;
+  std::vector<std::uint64_t> column_lines_;
+  std::vector<std::uint64_t> row_marks_;
+  std::vector<std::uint64_t> column_marks_;
+};
+
+}  // namespace genetic

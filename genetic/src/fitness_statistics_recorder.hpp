@@ -1,0 +1,12 @@
+#pragma once
+// The recorder of kind FitnessStatistics: stateless, one record per population.
+#include "operators.hpp"
+
+namespace genetic {
+
+class FitnessStatisticsRecorder final : public RecorderOperator {
+ public:
+  FitnessStatistics record(const Population& population) const override;
+};
+
+}  // namespace genetic

@@ -1,0 +1,54 @@
+#include "lineage/lineage.hpp"
+
+#include <iterator>
+#include <utility>
+
+namespace genetic {
+namespace {
+
+template <typename T>
+void trim_back(std::deque<T>& queue, std::optional<std::uint64_t> bound) {
+  while (bound && queue.size() > *bound) queue.pop_back();
+}
+
+template <typename T>
+std::vector<T> drain(std::deque<T>& queue) {
+  return std::vector<T>(std::make_move_iterator(queue.begin()), std::make_move_iterator(queue.end()));
+}
+
+}  // namespace
+
+RunLineage::RunLineage(Population first, const EvaluatorOperator& evaluator, const RecorderOperator& recorder,
+                       std::optional<std::uint64_t> n_generations, std::optional<std::uint64_t> n_records,
+                       std::optional<std::uint64_t> n_hall_of_fame)
+    : n_generations_(n_generations),
+      n_records_(n_records),
+      hall_of_fame_{.chromosomes = {}, .uniques = {}, .capacity = n_hall_of_fame.value_or(1)} {
+  step(std::move(first), evaluator, recorder);
+}
+
+void RunLineage::step(Population population, const EvaluatorOperator& evaluator, const RecorderOperator& recorder) {
+  // The hall of fame sees the population evaluated; the record describes it as stored.
+  evaluator.evaluate_population(population.chromosomes);
+  hall_of_fame_.update(population.chromosomes);
+  records_.push_front(recorder.record(population));
+  trim_back(records_, n_records_);
+  generations_.push_front(std::move(population));
+  trim_back(generations_, n_generations_);
+}
+
+const Population* RunLineage::newest() const noexcept {
+  return generations_.empty() ? nullptr : &generations_.front();
+}
+
+Lineage RunLineage::to_lineage() && {
+  return Lineage{
+      .generations = drain(generations_),
+      .records = drain(records_),
+      .hall_of_fame = std::move(hall_of_fame_),
+      .n_generations = n_generations_,
+      .n_records = n_records_,
+  };
+}
+
+}  // namespace genetic

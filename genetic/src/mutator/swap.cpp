@@ -1,0 +1,60 @@
+#include "mutator/swap.hpp"
+
+#include <utility>
+
+#include "fault.hpp"
+
+namespace genetic {
+namespace {
+
+constexpr const char* kNothingToMutate = "cannot mutate a population from an empty offspring list";
+
+// The chromosome test is strict: with p_mutation = 0.0 nothing is ever mutated.
+inline void mutate_copy(const MutatorSwap& mutator, RandomSource& rng, Chromosome& copy, double p_mutation) {
+  if (rng.uniform_f64() < p_mutation) {
+    mutator.mutate_genes(rng, copy.genes);
+    copy.fitness.reset();
+  }
+}
+
+}  // namespace
+
+void MutatorSwap::mutate_genes(RandomSource& rng, Genes& genes) const {
+  const std::uint64_t length = genes.size();
+  for (std::uint64_t i = 0; i < length; ++i) {
+    // The position test is not strict: with p_swap = 0.0 a draw of exactly 0.0 still swaps.
+    if (rng.uniform_f64() > p_swap) continue;
+    // One gene has no partner: uniform_index(0, 0) faults with the empty-range message.
+    const std::uint64_t j = swap_partner(i, rng.uniform_index(0, length - 1));
+    std::swap(genes[i], genes[j]);
+  }
+}
+
+Chromosomes MutatorSwap::mutate_population(RandomSource& rng, std::span<const Chromosome> offspring, Count count,
+                                           double p_mutation) const {
+  const std::uint64_t n = count.value_or(offspring.size());
+  if (n == 0) return {};
+  if (offspring.empty()) fault(kNothingToMutate);
+  Chromosomes result;
+  result.reserve(n);
+  std::uint64_t source = 0;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    result.push_back(offspring[source]);
+    mutate_copy(*this, rng, result.back(), p_mutation);
+    if (++source == offspring.size()) source = 0;
+  }
+  return result;
+}
+
+Chromosomes MutatorSwap::mutate_population(RandomSource& rng, Chromosomes&& offspring, Count count,
+                                           double p_mutation) const {
+  const std::uint64_t n = count.value_or(offspring.size());
+  // Cycling takes some chromosome twice, so it must stay intact: copy as usual.
+  if (n > offspring.size()) return mutate_population(rng, std::span<const Chromosome>(offspring), count, p_mutation);
+  Chromosomes result = std::move(offspring);
+  result.erase(result.begin() + static_cast<std::ptrdiff_t>(n), result.end());
+  for (auto& chromosome : result) mutate_copy(*this, rng, chromosome, p_mutation);
+  return result;
+}
+
+}  // namespace genetic

@@ -1,0 +1,258 @@
+#include "mutator/swap.hpp"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+#include <numeric>
+#include <string>
+
+#include "fault.hpp"
+
+namespace genetic {
+namespace {
+
+Genes identity(std::uint64_t n) {
+  Genes g(n);
+  std::iota(g.begin(), g.end(), Gene{0});
+  return g;
+}
+
+Genes sorted(Genes g) {
+  std::sort(g.begin(), g.end());
+  return g;
+}
+
+// Three distinct offspring, each with a fitness, so copies and mutations are told apart.
+Chromosomes sample_offspring(std::size_t n = 3, std::uint64_t n_genes = 6) {
+  Chromosomes out;
+  for (std::size_t k = 0; k < n; ++k) {
+    Genes g = identity(n_genes);
+    std::rotate(g.begin(), g.begin() + static_cast<std::ptrdiff_t>(k % n_genes), g.end());
+    out.push_back(Chromosome{std::move(g), 10.0 + static_cast<double>(k)});
+  }
+  return out;
+}
+
+void expect_fault(const std::function<void()>& call, const std::string& message) {
+  try {
+    call();
+    ADD_FAILURE() << "no fault, expected \"" << message << "\"";
+  } catch (const Fault& f) {
+    EXPECT_EQ(f.what(), message);
+  }
+}
+
+struct PartnerCase {
+  std::uint64_t i, j, partner;
+};
+
+class SwapPartner : public ::testing::TestWithParam<PartnerCase> {};
+
+TEST_P(SwapPartner, SkipsOwnPosition) {
+  EXPECT_EQ(swap_partner(GetParam().i, GetParam().j), GetParam().partner);
+}
+
+INSTANTIATE_TEST_SUITE_P(Examples, SwapPartner,
+                         ::testing::Values(PartnerCase{0, 0, 1}, PartnerCase{1, 0, 0}, PartnerCase{2, 1, 1},
+                                           PartnerCase{2, 2, 3}, PartnerCase{3, 5, 6}, PartnerCase{4, 3, 3}));
+
+// Replays mutate_genes by hand: per position one uniform_f64, and after a passing
+// test (u <= p_swap) one uniform_index(0, L - 1) for the partner.
+Genes replay_mutate_genes(RandomSource& rng, Genes genes, double p_swap) {
+  const std::uint64_t length = genes.size();
+  for (std::uint64_t i = 0; i < length; ++i) {
+    if (!(rng.uniform_f64() <= p_swap)) continue;
+    std::swap(genes[i], genes[swap_partner(i, rng.uniform_index(0, length - 1))]);
+  }
+  return genes;
+}
+
+class SwapMutateGenesReplay : public ::testing::TestWithParam<double> {};
+
+TEST_P(SwapMutateGenesReplay, DrawsInOrderAndKeepsAnOrdering) {
+  const double p_swap = GetParam();
+  for (std::uint64_t seed = 0; seed < 20; ++seed) {
+    auto rng = RandomSource::from_seed(seed);
+    auto replay = RandomSource::from_seed(seed);
+    Genes genes = identity(11);
+    MutatorSwap{p_swap}.mutate_genes(rng, genes);
+    EXPECT_EQ(genes, replay_mutate_genes(replay, identity(11), p_swap));
+    EXPECT_EQ(sorted(genes), identity(11));
+    EXPECT_EQ(rng.next_u64(), replay.next_u64());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(PSwap, SwapMutateGenesReplay, ::testing::Values(0.0, 0.3, 1.0));
+
+TEST(SwapMutateGenes, TwoGenesBothSwappedRestoreTheOrder) {
+  auto rng = RandomSource::from_seed(4);
+  Genes genes{7, 9};
+  MutatorSwap{1.0}.mutate_genes(rng, genes);
+  EXPECT_EQ(genes, (Genes{7, 9}));
+}
+
+TEST(SwapMutateGenes, EmptyDrawsNothing) {
+  auto rng = RandomSource::from_seed(4);
+  auto fresh = RandomSource::from_seed(4);
+  Genes genes;
+  MutatorSwap{1.0}.mutate_genes(rng, genes);
+  EXPECT_EQ(rng.next_u64(), fresh.next_u64());
+}
+
+TEST(SwapMutateGenes, OneGeneWithPassingTestHasNoPartner) {
+  auto rng = RandomSource::from_seed(4);
+  Genes genes{3};
+  expect_fault([&] { MutatorSwap{1.0}.mutate_genes(rng, genes); }, kEmptyRange);
+}
+
+TEST(SwapMutateGenes, OneGeneWithFailingTestIsUnchanged) {
+  auto rng = RandomSource::from_seed(4);
+  Genes genes{3};
+  MutatorSwap{-1.0}.mutate_genes(rng, genes);
+  EXPECT_EQ(genes, (Genes{3}));
+}
+
+// The whole population by hand: take offspring in cycle, one decision draw per
+// copy (strictly below p_mutation), then the per-position draws of a mutated copy.
+Chromosomes replay_population(RandomSource& rng, const Chromosomes& offspring, std::uint64_t n, double p_swap,
+                              double p_mutation) {
+  Chromosomes out;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    Chromosome copy = offspring[k % offspring.size()];
+    if (rng.uniform_f64() < p_mutation) {
+      copy.genes = replay_mutate_genes(rng, copy.genes, p_swap);
+      copy.fitness.reset();
+    }
+    out.push_back(copy);
+  }
+  return out;
+}
+
+struct PopulationCase {
+  std::string name;
+  std::size_t offspring;
+  Count count;
+  double p_mutation;
+};
+
+class SwapMutatePopulation : public ::testing::TestWithParam<PopulationCase> {};
+
+TEST_P(SwapMutatePopulation, MatchesHandReplay) {
+  const auto& c = GetParam();
+  const MutatorSwap mutator{0.4};
+  const Chromosomes offspring = sample_offspring(c.offspring);
+  const std::uint64_t n = c.count.value_or(c.offspring);
+  for (std::uint64_t seed = 0; seed < 10; ++seed) {
+    auto rng = RandomSource::from_seed(seed);
+    auto replay = RandomSource::from_seed(seed);
+    const auto result = mutator.mutate_population(rng, offspring, c.count, c.p_mutation);
+    ASSERT_EQ(result.size(), n);
+    EXPECT_EQ(result, replay_population(replay, offspring, n, mutator.p_swap, c.p_mutation));
+    EXPECT_EQ(rng.next_u64(), replay.next_u64());
+  }
+  EXPECT_EQ(offspring, sample_offspring(c.offspring)) << "the input was changed";
+}
+
+// The moving overload gives exactly what the copying one gives, and leaves the
+// stream at the same place.
+TEST_P(SwapMutatePopulation, MovingOverloadIsIdentical) {
+  const auto& c = GetParam();
+  const MutatorSwap mutator{0.4};
+  for (std::uint64_t seed = 0; seed < 10; ++seed) {
+    auto by_copy = RandomSource::from_seed(seed);
+    auto by_move = RandomSource::from_seed(seed);
+    const Chromosomes offspring = sample_offspring(c.offspring);
+    const auto copied = mutator.mutate_population(by_copy, offspring, c.count, c.p_mutation);
+    const auto moved = mutator.mutate_population(by_move, sample_offspring(c.offspring), c.count, c.p_mutation);
+    EXPECT_EQ(moved, copied);
+    EXPECT_EQ(by_move.next_u64(), by_copy.next_u64());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SwapMutatePopulation,
+    ::testing::Values(PopulationCase{"count_absent", 4, std::nullopt, 0.5},
+                      PopulationCase{"odd_count_drops_last", 4, 3, 0.5},
+                      PopulationCase{"count_equals_length", 3, 3, 0.7},
+                      PopulationCase{"cycles_when_short", 2, 5, 0.5}, PopulationCase{"all_mutated", 3, 4, 1.0},
+                      PopulationCase{"none_mutated", 3, 4, 0.0}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(SwapMutatePopulationCases, NoMutationKeepsCopiesButStillDraws) {
+  auto rng = RandomSource::from_seed(6);
+  auto replay = RandomSource::from_seed(6);
+  const Chromosomes offspring = sample_offspring(2);
+  const auto result = MutatorSwap{1.0}.mutate_population(rng, offspring, 5, 0.0);
+  EXPECT_EQ(result, (Chromosomes{offspring[0], offspring[1], offspring[0], offspring[1], offspring[0]}));
+  for (int k = 0; k < 5; ++k) replay.uniform_f64();
+  EXPECT_EQ(rng.next_u64(), replay.next_u64());
+}
+
+TEST(SwapMutatePopulationCases, MutatedWithoutSwapsLosesFitness) {
+  auto rng = RandomSource::from_seed(6);
+  const Chromosomes offspring = sample_offspring(3);
+  const auto result = MutatorSwap{-1.0}.mutate_population(rng, offspring, std::nullopt, 1.0);
+  ASSERT_EQ(result.size(), 3u);
+  for (std::size_t k = 0; k < 3; ++k) {
+    EXPECT_EQ(result[k].genes, offspring[k].genes);
+    EXPECT_FALSE(result[k].fitness.has_value());
+  }
+}
+
+TEST(SwapMutatePopulationCases, EverythingSwappedStaysAnOrdering) {
+  auto rng = RandomSource::from_seed(9);
+  const auto result = MutatorSwap{1.0}.mutate_population(rng, sample_offspring(4, 9), 8, 1.0);
+  ASSERT_EQ(result.size(), 8u);
+  for (const auto& chromosome : result) {
+    EXPECT_EQ(sorted(chromosome.genes), identity(9));
+    EXPECT_FALSE(chromosome.fitness.has_value());
+  }
+}
+
+TEST(SwapMutatePopulationCases, CountZeroDrawsNothing) {
+  auto rng = RandomSource::from_seed(6);
+  auto fresh = RandomSource::from_seed(6);
+  const MutatorSwap mutator{1.0};
+  EXPECT_TRUE(mutator.mutate_population(rng, sample_offspring(3), 0, 1.0).empty());
+  EXPECT_TRUE(mutator.mutate_population(rng, Chromosomes{}, std::nullopt, 1.0).empty());
+  const Chromosomes none;
+  EXPECT_TRUE(mutator.mutate_population(rng, none, 0, 1.0).empty());
+  EXPECT_EQ(rng.next_u64(), fresh.next_u64());
+}
+
+TEST(SwapMutatePopulationCases, EmptyOffspringWithPositiveCountFaults) {
+  auto rng = RandomSource::from_seed(6);
+  const MutatorSwap mutator{0.5};
+  const Chromosomes none;
+  const std::string message = "cannot mutate a population from an empty offspring list";
+  expect_fault([&] { mutator.mutate_population(rng, none, 3, 0.5); }, message);
+  expect_fault([&] { mutator.mutate_population(rng, Chromosomes{}, 3, 0.5); }, message);
+}
+
+TEST(SwapMutatePopulationCases, MutatedOneGeneChromosomeFaults) {
+  auto rng = RandomSource::from_seed(6);
+  const Chromosomes offspring{Chromosome{{0}, 1.0}};
+  expect_fault([&] { MutatorSwap{1.0}.mutate_population(rng, offspring, 2, 1.0); }, kEmptyRange);
+}
+
+TEST(SwapMutatePopulationCases, MovingOverloadReusesGeneStorage) {
+  auto rng = RandomSource::from_seed(6);
+  Chromosomes offspring = sample_offspring(3);
+  const Gene* first = offspring[0].genes.data();
+  const auto result = MutatorSwap{0.5}.mutate_population(rng, std::move(offspring), 2, 0.5);
+  ASSERT_EQ(result.size(), 2u);
+  EXPECT_EQ(result[0].genes.data(), first);
+}
+
+TEST(SwapMutatePopulationCases, MovingOverloadCopiesWhenCycling) {
+  auto rng = RandomSource::from_seed(6);
+  Chromosomes offspring = sample_offspring(2);
+  const auto result = MutatorSwap{0.5}.mutate_population(rng, std::move(offspring), 5, 0.5);
+  ASSERT_EQ(result.size(), 5u);
+  // The offspring had to stay whole to be taken again, so it was copied from.
+  EXPECT_EQ(offspring, sample_offspring(2));  // NOLINT(bugprone-use-after-move)
+}
+
+}  // namespace
+}  // namespace genetic

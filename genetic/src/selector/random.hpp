@@ -1,0 +1,17 @@
+#pragma once
+// Uniform selection with replacement; holds nothing.
+#include <span>
+
+#include "operators.hpp"
+
+namespace genetic {
+
+class SelectorRandom final : public SelectorOperator {
+ public:
+  // A Fault "cannot sample empty range" on an empty population.
+  const Chromosome& select_one(RandomSource& rng, std::span<const Chromosome> population) override;
+  void prepare(std::span<const Chromosome> population) override;
+  Chromosomes select(RandomSource& rng, std::span<const Chromosome> population, Count count) override;
+};
+
+}  // namespace genetic

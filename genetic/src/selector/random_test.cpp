@@ -1,0 +1,87 @@
+#include "selector/random.hpp"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "fault.hpp"
+#include "selector/roulette.hpp"
+#include "selector/selector.hpp"
+
+namespace genetic {
+namespace {
+
+Chromosomes members(std::size_t n) {
+  Chromosomes out;
+  for (std::size_t k = 0; k < n; ++k) {
+    // Every other member unevaluated: the random selector copies fitness as it is.
+    out.push_back(Chromosome{{k, k + 100}, k % 2 == 0 ? std::optional<double>(-1.0 * k) : std::nullopt});
+  }
+  return out;
+}
+
+TEST(SelectorRandom, SelectReplaysOneIndexDrawPerPick) {
+  const Chromosomes population = members(6);
+  for (std::uint64_t seed = 0; seed < 10; ++seed) {
+    SelectorRandom selector;
+    auto rng = RandomSource::from_seed(seed);
+    auto replay = RandomSource::from_seed(seed);
+    const auto chosen = selector.select(rng, population, 15);
+    ASSERT_EQ(chosen.size(), 15u);
+    for (const auto& copy : chosen) {
+      const auto& member = population[replay.uniform_index(0, population.size())];
+      EXPECT_EQ(copy, member);
+      EXPECT_NE(copy.genes.data(), member.genes.data());
+    }
+    EXPECT_EQ(rng.next_u64(), replay.next_u64());
+  }
+}
+
+TEST(SelectorRandom, CountAbsentUsesPopulationLength) {
+  SelectorRandom selector;
+  auto rng = RandomSource::from_seed(2);
+  EXPECT_EQ(selector.select(rng, members(7), std::nullopt).size(), 7u);
+}
+
+TEST(SelectorRandom, SelectOneDrawsAnIndex) {
+  SelectorRandom selector;
+  auto rng = RandomSource::from_seed(2);
+  auto replay = RandomSource::from_seed(2);
+  const Chromosomes population = members(4);
+  const Chromosome& chosen = selector.select_one(rng, population);
+  EXPECT_EQ(&chosen, &population[replay.uniform_index(0, 4)]);
+}
+
+TEST(SelectorRandom, CountZeroDrawsNothingEvenWhenEmpty) {
+  SelectorRandom selector;
+  auto rng = RandomSource::from_seed(2);
+  auto fresh = RandomSource::from_seed(2);
+  EXPECT_TRUE(selector.select(rng, members(3), 0).empty());
+  EXPECT_TRUE(selector.select(rng, Chromosomes{}, std::nullopt).empty());
+  EXPECT_EQ(rng.next_u64(), fresh.next_u64());
+}
+
+TEST(SelectorRandom, EmptyPopulationFaults) {
+  SelectorRandom selector;
+  auto rng = RandomSource::from_seed(2);
+  for (int way = 0; way < 2; ++way) {
+    try {
+      if (way == 0) {
+        selector.select(rng, Chromosomes{}, 1);
+      } else {
+        selector.select_one(rng, Chromosomes{});
+      }
+      ADD_FAILURE() << "no fault, way " << way;
+    } catch (const Fault& f) {
+      EXPECT_STREQ(f.what(), "cannot sample empty range");
+    }
+  }
+}
+
+TEST(MakeSelector, EachKindMakesItsSelector) {
+  EXPECT_NE(dynamic_cast<SelectorRoulette*>(make_selector(SelectorKind::Roulette).get()), nullptr);
+  EXPECT_NE(dynamic_cast<SelectorRandom*>(make_selector(SelectorKind::Random).get()), nullptr);
+}
+
+}  // namespace
+}  // namespace genetic

@@ -1,0 +1,57 @@
+#include "selector/roulette.hpp"
+
+#include <algorithm>
+#include <cmath>
+
+#include "fault.hpp"
+
+namespace genetic {
+
+std::size_t roulette_pick(std::span<const double> weights, double u) noexcept {
+  const double target = u * weights.back();
+  for (std::size_t j = 0; j < weights.size(); ++j) {
+    if (weights[j] >= target) return j;
+  }
+  // Reached only through negative or NaN fitness values.
+  return weights.size() - 1;
+}
+
+std::size_t SelectorRoulette::pick(double u) const noexcept {
+  if (!sorted_) return roulette_pick(weights_, u);
+  // Totals of finite non-negative values never decrease, and the target lies in
+  // [0, total]: the first total not below it is the one the scan stops at.
+  const double target = u * weights_.back();
+  return static_cast<std::size_t>(std::lower_bound(weights_.begin(), weights_.end(), target) - weights_.begin());
+}
+
+void SelectorRoulette::prepare(std::span<const Chromosome> population) {
+  weights_.clear();
+  weights_.reserve(population.size());
+  double total = 0.0;
+  bool non_negative = true;
+  for (const auto& chromosome : population) {
+    if (!chromosome.fitness) [[unlikely]] fault("roulette selection needs every chromosome to have a fitness");
+    non_negative &= *chromosome.fitness >= 0.0;  // false for NaN as well
+    total += *chromosome.fitness;
+    weights_.push_back(total);
+  }
+  sorted_ = non_negative && std::isfinite(total);
+}
+
+const Chromosome& SelectorRoulette::select_one(RandomSource& rng, std::span<const Chromosome> population) {
+  if (weights_.empty()) [[unlikely]] fault("roulette selection from an empty weight table");
+  const std::size_t j = pick(rng.uniform_f64());
+  if (j >= population.size()) [[unlikely]] fault("roulette selection picked a chromosome beyond the population");
+  return population[j];
+}
+
+Chromosomes SelectorRoulette::select(RandomSource& rng, std::span<const Chromosome> population, Count count) {
+  prepare(population);
+  const std::uint64_t n = count.value_or(population.size());
+  Chromosomes chosen;
+  chosen.reserve(n);
+  for (std::uint64_t k = 0; k < n; ++k) chosen.push_back(select_one(rng, population));
+  return chosen;
+}
+
+}  // namespace genetic
