@@ -6,6 +6,8 @@
 #include <memory>
 #include <vector>
 
+#include "fault.hpp"
+
 namespace genetic {
 
 class RandomSource final {
@@ -15,20 +17,66 @@ class RandomSource final {
   // A fixed stream, for tests only: the Python side never gets one.
   static RandomSource from_seed(std::uint64_t seed);
 
-  std::uint32_t next_u32() noexcept;
+  // The stream is a sequence of 32-bit words: each 64-bit output of the generator
+  // gives its low half first, then its high half.
+  std::uint32_t next_u32() noexcept {
+    if (has_pending_) {
+      has_pending_ = false;
+      return pending_;
+    }
+    const std::uint64_t word = next_word64();
+    pending_ = static_cast<std::uint32_t>(word >> 32);
+    has_pending_ = true;
+    return static_cast<std::uint32_t>(word);
+  }
   // The next two 32-bit words of the stream, the first as the low half.
-  std::uint64_t next_u64() noexcept;
+  std::uint64_t next_u64() noexcept {
+    if (!has_pending_) return next_word64();
+    const std::uint64_t low = pending_;
+    const std::uint64_t word = next_word64();
+    pending_ = static_cast<std::uint32_t>(word >> 32);
+    return low | (word << 32);
+  }
   // The top 53 bits of next_u64 scaled by 2^-53: in [0, 1), never 1.0.
-  double uniform_f64() noexcept;
+  double uniform_f64() noexcept { return static_cast<double>(next_u64() >> 11) * 0x1.0p-53; }
   // Uniform in [low, high); a Fault "cannot sample empty range" when low >= high.
-  std::uint64_t uniform_index(std::uint64_t low, std::uint64_t high);
+  std::uint64_t uniform_index(std::uint64_t low, std::uint64_t high) {
+    if (low >= high) [[unlikely]] fault(kEmptyRange);
+    // Lemire's multiply-shift with rejection: unbiased, one multiply in the common case.
+    const std::uint64_t range = high - low;
+    Wide product = static_cast<Wide>(next_u64()) * range;
+    auto fraction = static_cast<std::uint64_t>(product);
+    if (fraction < range) [[unlikely]] {
+      const std::uint64_t threshold = (0 - range) % range;
+      while (fraction < threshold) {
+        product = static_cast<Wide>(next_u64()) * range;
+        fraction = static_cast<std::uint64_t>(product);
+      }
+    }
+    return low + static_cast<std::uint64_t>(product >> 64);
+  }
   // `amount` distinct values of [0, length) in uniformly random order.
   std::vector<std::uint64_t> sample_indices(std::uint64_t length, std::uint64_t amount);
 
  private:
+  __extension__ typedef unsigned __int128 Wide;
+
   RandomSource() = default;
-  std::uint64_t next_word64() noexcept;
-  void rekey() noexcept;
+  static constexpr std::uint64_t rotl(std::uint64_t x, int k) noexcept { return (x << k) | (x >> (64 - k)); }
+  // xoshiro256++: small state, fast, and well studied.
+  std::uint64_t next_word64() noexcept {
+    if (from_os_ && --until_rekey_ == 0) [[unlikely]] rekey();
+    const std::uint64_t result = rotl(state_[0] + state_[3], 23) + state_[0];
+    const std::uint64_t t = state_[1] << 17;
+    state_[2] ^= state_[0];
+    state_[3] ^= state_[1];
+    state_[1] ^= state_[2];
+    state_[0] ^= state_[3];
+    state_[2] ^= t;
+    state_[3] = rotl(state_[3], 45);
+    return result;
+  }
+  [[gnu::cold]] void rekey() noexcept;
 
   std::uint64_t state_[4] = {};
   std::uint64_t until_rekey_ = 0;

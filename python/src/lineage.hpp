@@ -6,6 +6,7 @@
 #include "lineage/chromosome.hpp"
 #include "lineage/hall_of_fame.hpp"
 #include "lineage/lineage.hpp"
+#include "recorder.hpp"
 
 namespace faces {
 
@@ -31,6 +32,33 @@ struct PopulationClass {
   };
 };
 
+struct HallOfFameClass {
+  using Value = genetic::HallOfFame;
+  static constexpr const char* name = "HallOfFame";
+  static constexpr const char* text = "Hall Of Fame containing the fittest unique chromosomes.";
+  static constexpr std::tuple fields{
+      Field<&Value::chromosomes>{"chromosomes", "Chromosomes in the Hall Of Fame. From best to worst."},
+      Field<&Value::uniques>{"uniques", "Unique gene sequences (Chromosomes) in the Hall Of Fame."},
+      Field<&Value::capacity>{"capacity", "Maximum Hall Of Fame capacity. Defaults to 1 (the single best chromosome)."},
+  };
+};
+
+struct LineageClass {
+  using Value = genetic::Lineage;
+  static constexpr const char* name = "Lineage";
+  static constexpr const char* text =
+      "The lineage in a genetic algorithm is where the data resides. It keeps track of past\n"
+      "populations of chromosomes (generations) in an efficient way and also of the most\n"
+      "performant chromosomes in all past populations in the hall of fame.";
+  static constexpr std::tuple fields{
+      Field<&Value::generations>{"generations", "Past generations. Up to `n_generations` are kept."},
+      Field<&Value::records>{"records", "Records of past generations. Up to `n_records` are kept."},
+      Field<&Value::hall_of_fame>{"hall_of_fame", "Hall of Fame of best performing chromosomes."},
+      Field<&Value::n_generations>{"n_generations", "Optional capacity for the generations VecDeque."},
+      Field<&Value::n_records>{"n_records", "Optional capacity for the records VecDeque."},
+  };
+};
+
 }  // namespace faces
 
 template <>
@@ -40,4 +68,12 @@ struct binding::ClassFor<genetic::Chromosome> {
 template <>
 struct binding::ClassFor<genetic::Population> {
   using type = faces::PopulationClass;
+};
+template <>
+struct binding::ClassFor<genetic::HallOfFame> {
+  using type = faces::HallOfFameClass;
+};
+template <>
+struct binding::ClassFor<genetic::Lineage> {
+  using type = faces::LineageClass;
 };

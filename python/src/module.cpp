@@ -7,7 +7,15 @@
 
 #include "binding/errors.hpp"
 #include "binding/module.hpp"
+#include "convergence.hpp"
+#include "crossover.hpp"
+#include "evaluator.hpp"
+#include "generator.hpp"
 #include "lineage.hpp"
+#include "mutator.hpp"
+#include "recorder.hpp"
+#include "selector.hpp"
+#include "sequencing.hpp"
 
 namespace {
 
@@ -32,8 +40,27 @@ PyObject* create_module() {
 #ifdef Py_GIL_DISABLED
   if (PyUnstable_Module_SetGIL(module.get(), Py_MOD_GIL_USED) < 0) throw PythonError();
 #endif
+  // Callers see the names of __all__ in this order.
   add_class<faces::ChromosomeClass>(module.get());
   add_class<faces::PopulationClass>(module.get());
+  add_class<faces::FitnessStatisticsClass>(module.get());
+  add_class<faces::HallOfFameClass>(module.get());
+  add_class<faces::LineageClass>(module.get());
+  add_class<faces::ConvergenceKindsClass>(module.get());
+  add_class<faces::CrossoverKindsClass>(module.get());
+  add_class<faces::CrossoverBlendClass>(module.get());
+  add_class<faces::CrossoverSimulatedBinaryClass>(module.get());
+  add_class<faces::EvaluatorKindsClass>(module.get());
+  add_class<faces::EvaluatorMatrixClass>(module.get());
+  add_class<faces::EvaluatorValueClass>(module.get());
+  add_class<faces::GeneratorKindsClass>(module.get());
+  add_class<faces::MutatorKindsClass>(module.get());
+  add_class<faces::MutatorSwapClass>(module.get());
+  add_class<faces::RecorderKindsClass>(module.get());
+  add_class<faces::RecorderHdrHistogramClass>(module.get());
+  add_class<faces::SelectorKindsClass>(module.get());
+  add_class<faces::SequencingSettingsClass>(module.get());
+  // >>> sequence_sga is added here, last, after the nineteen classes.
   return module.release();
 }
 

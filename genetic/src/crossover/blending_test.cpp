@@ -20,6 +20,8 @@ struct ValueCase {
   std::optional<Gene> gene;  // absent: the conversion faults
 };
 
+void PrintTo(const ValueCase& c, std::ostream* os) { *os << c.name; }
+
 class GeneFromValue : public testing::TestWithParam<ValueCase> {};
 
 TEST_P(GeneFromValue, TruncatesInsideTheRangeFaultsOutside) {

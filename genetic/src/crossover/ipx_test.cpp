@@ -32,6 +32,8 @@ struct IpxCase {
   Genes a, b, child1, child2;
 };
 
+void PrintTo(const IpxCase& c, std::ostream* os) { *os << c.name; }
+
 class IpxChildren : public testing::TestWithParam<IpxCase> {};
 
 TEST_P(IpxChildren, ExactChildren) {

@@ -47,6 +47,8 @@ struct ShortCase {
   std::string message;
 };
 
+void PrintTo(const ShortCase& c, std::ostream* os) { *os << c.name; }
+
 class PointCrossoverShort : public testing::TestWithParam<ShortCase> {};
 
 TEST_P(PointCrossoverShort, Faults) {

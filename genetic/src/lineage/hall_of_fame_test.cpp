@@ -64,11 +64,11 @@ TEST(HallOfFame, FullAdmitsOnlyStrictlyBetterThanWorstAndEvictsIt) {
 
 TEST(HallOfFame, SameGenesNeverAdmittedTwice) {
   HallOfFame hof = empty(2);
-  hof.update({{{4, 2}, 5.0}});
-  hof.update({{{4, 2}, 5.0}, {{4, 2}, 8.0}});
+  hof.update(Chromosomes{{{4, 2}, 5.0}});
+  hof.update(Chromosomes{{{4, 2}, 5.0}, {{4, 2}, 8.0}});
   EXPECT_EQ(hof.chromosomes, (Chromosomes{{{4, 2}, 5.0}}));
 
-  hof.update({{{2, 4}, 5.0}});
+  hof.update(Chromosomes{{{2, 4}, 5.0}});
   EXPECT_EQ(hof.chromosomes, (Chromosomes{{{4, 2}, 5.0}, {{2, 4}, 5.0}}));
   EXPECT_EQ(hof.uniques.size(), 2U);
 }
@@ -102,7 +102,7 @@ TEST(HallOfFame, NaNGoesLastAndBlocksLaterCandidates) {
 TEST(HallOfFame, MissingFitnessFaults) {
   HallOfFame hof = empty(2);
   try {
-    hof.update({{{1}, std::nullopt}});
+    hof.update(Chromosomes{{{1}, std::nullopt}});
     FAIL() << "no fault";
   } catch (const Fault& e) {
     EXPECT_EQ(std::string(e.what()), "the hall of fame was offered a chromosome without fitness");

@@ -54,10 +54,11 @@ struct Keywords {
   raise(PyExc_TypeError, message);
 }
 
+// The name is formatted as a str object, so any keyword the host passes (even one
+// that has no UTF-8 form) is reported rather than failing to encode.
 [[noreturn, gnu::cold]] void raise_keyword(const Signature& s, const char* what, PyObject* name) {
-  const char* text = PyUnicode_AsUTF8(name);
-  if (text == nullptr) throw PythonError();
-  raise(PyExc_TypeError, std::string(s.full_name) + what + "'" + text + "'");
+  PyErr_Format(PyExc_TypeError, "%s%s'%U'", s.full_name, what, name);
+  throw PythonError();
 }
 
 // Parameter lists are short: a scan with one text comparison per name.
@@ -78,9 +79,11 @@ void bind_keyword(const Signature& s, PyObject* name, PyObject* value, std::span
 
 void bind(const Signature& s, PyObject* const* positional, std::size_t n_positional, const Keywords& keywords,
           std::span<PyObject*> out) {
-  if (n_positional > s.names.size()) raise_too_many(s, n_positional);
+  // The host's order: keyword errors are found before a surplus of positional
+  // arguments, so the positional ones that fit are bound first.
   for (auto& slot : out) slot = nullptr;
-  for (std::size_t i = 0; i < n_positional; ++i) out[i] = positional[i];
+  const std::size_t n_bound = n_positional < s.names.size() ? n_positional : s.names.size();
+  for (std::size_t i = 0; i < n_bound; ++i) out[i] = positional[i];
   if (keywords.dict != nullptr) {
     PyObject* name;
     PyObject* value;
@@ -92,6 +95,7 @@ void bind(const Signature& s, PyObject* const* positional, std::size_t n_positio
       bind_keyword(s, PyTuple_GET_ITEM(keywords.names, k), keywords.values[k], out);
     }
   }
+  if (n_positional > s.names.size()) raise_too_many(s, n_positional);
   for (std::size_t i = 0; i < s.n_required; ++i) {
     if (out[i] == nullptr) raise_missing(s, out);
   }

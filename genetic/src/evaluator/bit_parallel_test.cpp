@@ -1,0 +1,165 @@
+// The bit-parallel counting against the plain pairwise loop, on random matrices and
+// random gene sequences from fixed seeds, for every instruction-set variant this
+// processor runs: same fitness, or the same fault, every time.
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "evaluator/mark_matrix.hpp"
+#include "evaluator/matrix_evaluator.hpp"
+#include "evaluator/pairwise.hpp"
+#include "fault.hpp"
+#include "random_source.hpp"
+
+namespace genetic {
+namespace {
+
+struct Outcome {
+  std::optional<double> fitness;
+  std::string fault;
+  bool operator==(const Outcome&) const = default;
+};
+
+std::ostream& operator<<(std::ostream& out, const Outcome& o) {
+  if (o.fitness) return out << *o.fitness;
+  return out << "fault: " << o.fault;
+}
+
+template <typename Evaluate>
+Outcome outcome_of(Evaluate&& evaluate) {
+  try {
+    return {evaluate(), {}};
+  } catch (const Fault& e) {
+    return {{}, e.what()};
+  }
+}
+
+// Marks and non-marks in several spellings: NaN and -7 are marks, -0.0 is not.
+MarkMatrix random_matrix(RandomSource& rng, std::uint64_t dimension, double density) {
+  static constexpr double kMarkCells[] = {1.0, std::numeric_limits<double>::quiet_NaN(), 0.5, -7.0};
+  static constexpr double kEmptyCells[] = {0.0, -0.0};
+  std::vector<double> cells(dimension * dimension);
+  for (double& cell : cells) {
+    cell = rng.uniform_f64() < density ? kMarkCells[rng.uniform_index(0, 4)] : kEmptyCells[rng.uniform_index(0, 2)];
+  }
+  return MarkMatrix(std::move(cells), dimension);
+}
+
+// Gene sequences of every shape a run can produce, most of them orderings.
+Genes random_genes(RandomSource& rng, std::uint64_t dimension) {
+  const std::uint64_t shape = rng.uniform_index(0, 8);
+  if (dimension == 0 || shape == 7) {
+    // Arbitrary values just around the matrix, of arbitrary length.
+    Genes genes(rng.uniform_index(0, 6));
+    for (Gene& gene : genes) gene = rng.uniform_index(0, dimension + 2);
+    return genes;
+  }
+  const std::uint64_t length = shape <= 2 ? dimension : rng.uniform_index(0, dimension + 1);
+  Genes genes = rng.sample_indices(dimension, length);
+  if (genes.size() >= 2 && shape == 5) genes[rng.uniform_index(0, genes.size())] = genes[0];  // a repeat
+  if (!genes.empty() && shape == 6) {
+    const Gene outside = rng.uniform_index(0, 2) == 0 ? dimension : std::numeric_limits<Gene>::max();
+    genes[rng.uniform_index(0, genes.size())] = outside;
+  }
+  return genes;
+}
+
+struct AgreementCase {
+  EvaluatorKind kind;
+  PopcountIsa isa;
+};
+
+std::string case_name(const ::testing::TestParamInfo<AgreementCase>& info) {
+  static const char* const kinds[] = {"FeedbackDistance", "FeedbackMarks", "LowerLeftDistance"};
+  return std::string(kinds[static_cast<int>(info.param.kind)]) +
+         (info.param.isa == PopcountIsa::Popcnt ? "Popcnt" : "Portable");
+}
+
+class BitParallelAgreement : public ::testing::TestWithParam<AgreementCase> {};
+
+TEST_P(BitParallelAgreement, MatchesThePairwiseLoop) {
+  const auto [kind, isa] = GetParam();
+  if (!popcount_isa_supported(isa)) GTEST_SKIP() << "variant not supported by this processor";
+  RandomSource rng = RandomSource::from_seed(0x5eed0000 + static_cast<std::uint64_t>(kind));
+  int fast_results = 0;
+  for (const std::uint64_t dimension : {0, 1, 2, 3, 7, 63, 64, 65, 100, 130}) {
+    for (const double density : {0.0, 0.03, 0.3, 0.9, 1.0}) {
+      const MarkMatrix matrix = random_matrix(rng, dimension, density);
+      const std::uint64_t offset = rng.uniform_index(0, 3) == 0 ? rng.next_u64() : 0;
+      const auto evaluator = make_matrix_evaluator(kind, matrix, offset, isa);
+      for (int trial = 0; trial < 40; ++trial) {
+        const Genes genes = random_genes(rng, dimension);
+        const Outcome expected = outcome_of([&] { return pairwise_fitness(kind, matrix, offset, genes); });
+        const Outcome single = outcome_of([&] { return evaluator->fitness_of(genes); });
+        ASSERT_EQ(single, expected) << "D " << dimension << ", density " << density << ", " << genes.size()
+                                    << " genes, trial " << trial;
+        Chromosomes population = {{genes, {}}};
+        const Outcome batch = outcome_of([&] {
+          evaluator->evaluate_population(population);
+          return *population[0].fitness;
+        });
+        ASSERT_EQ(batch, expected) << "population of one, D " << dimension << ", trial " << trial;
+        if (expected.fitness && genes.size() >= 2) ++fast_results;
+      }
+    }
+  }
+  // The draws must have exercised the counted path, not only faults and short sequences.
+  EXPECT_GT(fast_results, 1000);
+}
+
+INSTANTIATE_TEST_SUITE_P(Evaluator, BitParallelAgreement,
+                         ::testing::Values(AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Portable},
+                                           AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Popcnt},
+                                           AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Portable},
+                                           AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Popcnt},
+                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Portable},
+                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Popcnt}),
+                         case_name);
+
+// A whole population in one call, mixing cached, counted and pairwise-decided members.
+TEST(BitParallelPopulation, MatchesChromosomeByChromosome) {
+  RandomSource rng = RandomSource::from_seed(77);
+  const MarkMatrix matrix = random_matrix(rng, 70, 0.2);
+  for (const EvaluatorKind kind :
+       {EvaluatorKind::FeedbackMarks, EvaluatorKind::FeedbackDistance, EvaluatorKind::LowerLeftDistance}) {
+    const auto evaluator = make_matrix_evaluator(kind, matrix, 3);
+    Chromosomes population;
+    for (int i = 0; i < 60; ++i) {
+      Genes genes = rng.sample_indices(70, rng.uniform_index(1, 71));
+      if (i % 5 == 0 && genes.size() > 1) genes[1] = genes[0];
+      population.push_back({std::move(genes), i % 7 == 0 ? std::optional<double>(-1.0) : std::nullopt});
+    }
+    Chromosomes expected = population;
+    for (Chromosome& c : expected) {
+      if (!c.fitness) c.fitness = pairwise_fitness(kind, matrix, 3, c.genes);
+    }
+    evaluator->evaluate_population(population);
+    EXPECT_EQ(population, expected);
+  }
+}
+
+TEST(MarkMatrixLines, HoldEachMarkOnceByRowAndByColumn) {
+  // 65 columns: the last mark of each line lands in a second word.
+  RandomSource rng = RandomSource::from_seed(3);
+  const MarkMatrix matrix = random_matrix(rng, 65, 0.4);
+  ASSERT_EQ(matrix.words(), 2u);
+  for (std::uint64_t r = 0; r < 65; ++r) {
+    std::uint64_t row_total = 0;
+    for (std::uint64_t c = 0; c < 65; ++c) {
+      const bool mark = MarkMatrix::is_mark(matrix.cells()[r * 65 + c]);
+      EXPECT_EQ((matrix.row_line(r)[c / 64] >> (c % 64)) & 1, mark) << r << ", " << c;
+      EXPECT_EQ((matrix.column_line(c)[r / 64] >> (r % 64)) & 1, mark) << r << ", " << c;
+      row_total += mark;
+    }
+    EXPECT_EQ(matrix.row_marks(r), row_total);
+    // Bits past the last column stay clear, or they would count as marks.
+    EXPECT_EQ(matrix.row_line(r)[1] >> 1, 0u);
+  }
+}
+
+}  // namespace
+}  // namespace genetic

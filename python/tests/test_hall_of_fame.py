@@ -1,0 +1,189 @@
+"""HallOfFame as a plain container: construction, copies on read, the uniques set, equality."""
+import math
+
+import pytest
+
+from travok import Chromosome, HallOfFame
+
+
+class MySet(frozenset):
+    pass
+
+
+def members():
+    return [Chromosome([2, 0, 1], 5.0), Chromosome([0, 1, 2], 3.0)]
+
+
+def test_class_and_attribute_docstrings():
+    assert HallOfFame.__doc__ == "Hall Of Fame containing the fittest unique chromosomes."
+    assert HallOfFame.__text_signature__ == "(chromosomes, uniques, capacity)"
+    assert HallOfFame.chromosomes.__doc__ == "Chromosomes in the Hall Of Fame. From best to worst."
+    assert HallOfFame.uniques.__doc__ == "Unique gene sequences (Chromosomes) in the Hall Of Fame."
+    assert HallOfFame.capacity.__doc__ == "Maximum Hall Of Fame capacity. Defaults to 1 (the single best chromosome)."
+
+
+def test_values_are_stored_unchanged():
+    # No sorting, no truncation to capacity, no check of uniques against the members.
+    chromosomes = [Chromosome([1], 1.0), Chromosome([2], 9.0), Chromosome([3])]
+    hall = HallOfFame(chromosomes, {(7, 7)}, 1)
+    assert hall.chromosomes == chromosomes
+    assert hall.uniques == {(7, 7)}
+    assert hall.capacity == 1
+
+
+def test_keywords_are_accepted():
+    hall = HallOfFame(capacity=4, uniques=set(), chromosomes=[])
+    assert (hall.chromosomes, hall.uniques, hall.capacity) == ([], set(), 4)
+
+
+def test_uniques_read_back_as_a_set_of_tuples_that_can_be_assigned_back():
+    hall = HallOfFame([], {(1, 2), (3,), ()}, 3)
+    uniques = hall.uniques
+    assert type(uniques) is set
+    assert uniques == {(1, 2), (3,), ()}
+    assert all(type(sequence) is tuple for sequence in uniques)
+    other = HallOfFame([], set(), 3)
+    other.uniques = uniques
+    assert other == hall
+
+
+@pytest.mark.parametrize(
+    "given, stored",
+    [
+        ({(1, 2), (1, 2)}, {(1, 2)}),
+        (frozenset({(4,), (5,)}), {(4,), (5,)}),
+        (MySet({(6, 7)}), {(6, 7)}),
+        ({range(3), (0, 1, 2)}, {(0, 1, 2)}),
+        ({b"\x01\x02"}, {(1, 2)}),
+        (set(), set()),
+    ],
+    ids=["equal-sequences-collapse", "frozenset", "frozenset-subclass", "range-and-tuple-collapse", "bytes", "empty"],
+)
+def test_uniques_accepts_sets_of_sequences(given, stored):
+    assert HallOfFame([], given, 1).uniques == stored
+
+
+@pytest.mark.parametrize(
+    "uniques, error, message",
+    [
+        ([(1, 2)], TypeError, "argument 'uniques': 'list' object cannot be cast as 'set'"),
+        ({1: 2}, TypeError, "argument 'uniques': 'dict' object cannot be cast as 'set'"),
+        ("ab", TypeError, "argument 'uniques': 'str' object cannot be cast as 'set'"),
+        ({"ab"}, TypeError, "argument 'uniques': Can't extract `str` to `Vec`"),
+        ({5}, TypeError, "argument 'uniques': 'int' object cannot be cast as 'Sequence'"),
+        ({(1, "a")}, TypeError, "argument 'uniques': 'str' object cannot be interpreted as an integer"),
+        ({(1.5,)}, TypeError, "argument 'uniques': 'float' object cannot be interpreted as an integer"),
+        ({(-1,)}, OverflowError, "can't convert negative int to unsigned"),
+        ({(2**64,)}, OverflowError, "int too big to convert"),
+    ],
+    ids=["list", "dict", "str", "str-element", "int-element", "str-gene", "float-gene", "negative-gene",
+         "gene-beyond-64-bits"],
+)
+def test_uniques_refusals(uniques, error, message):
+    with pytest.raises(error) as caught:
+        HallOfFame([], uniques, 1)
+    assert str(caught.value) == message
+
+
+@pytest.mark.parametrize(
+    "arguments, error, message",
+    [
+        ((), TypeError,
+         "HallOfFame.__new__() missing 3 required positional arguments: 'chromosomes', 'uniques', and 'capacity'"),
+        (([], set()), TypeError, "HallOfFame.__new__() missing 1 required positional argument: 'capacity'"),
+        (("ab", set(), 1), TypeError, "argument 'chromosomes': Can't extract `str` to `Vec`"),
+        (([Chromosome([1]), 5], set(), 1), TypeError, "argument 'chromosomes': 'int' object cannot be cast as 'Chromosome'"),
+        (([], set(), -1), OverflowError, "can't convert negative int to unsigned"),
+        (([], set(), 1.0), TypeError, "argument 'capacity': 'float' object cannot be interpreted as an integer"),
+        # Arguments convert in order: the bad chromosomes are reported before the bad uniques.
+        ((5, [], 1), TypeError, "argument 'chromosomes': 'int' object cannot be cast as 'Sequence'"),
+    ],
+    ids=["no-arguments", "missing-capacity", "str-chromosomes", "foreign-member", "negative-capacity",
+         "float-capacity", "first-failure-wins"],
+)
+def test_constructor_refusals(arguments, error, message):
+    with pytest.raises(error) as caught:
+        HallOfFame(*arguments)
+    assert str(caught.value) == message
+
+
+def test_reads_are_copies():
+    hall = HallOfFame(members(), {(2, 0, 1), (0, 1, 2)}, 2)
+    hall.chromosomes[0].fitness = 100.0
+    hall.chromosomes.append(Chromosome([9]))
+    hall.uniques.add((9,))
+    assert hall == HallOfFame(members(), {(2, 0, 1), (0, 1, 2)}, 2)
+
+
+def test_constructor_copies_its_chromosomes():
+    given = members()
+    hall = HallOfFame(given, set(), 2)
+    given[0].genes = [7]
+    assert hall.chromosomes == members()
+
+
+def test_assignment_replaces_each_field():
+    hall = HallOfFame([], set(), 1)
+    hall.chromosomes = members()
+    hall.uniques = frozenset({(2, 0, 1)})
+    hall.capacity = 2**64 - 1
+    assert hall == HallOfFame(members(), {(2, 0, 1)}, 2**64 - 1)
+
+
+@pytest.mark.parametrize(
+    "attribute, value, message",
+    [
+        ("chromosomes", [Chromosome([1]), None], "argument 'chromosomes': 'NoneType' object cannot be cast as 'Chromosome'"),
+        ("uniques", {(3,), (4, "x")}, "argument 'uniques': 'str' object cannot be interpreted as an integer"),
+        ("uniques", [(3,)], "argument 'uniques': 'list' object cannot be cast as 'set'"),
+        ("capacity", None, "argument 'capacity': 'NoneType' object cannot be interpreted as an integer"),
+    ],
+    ids=["chromosomes", "uniques-element", "uniques-list", "capacity"],
+)
+def test_failed_assignment_leaves_the_object_unchanged(attribute, value, message):
+    hall = HallOfFame(members(), {(2, 0, 1)}, 2)
+    with pytest.raises(TypeError) as caught:
+        setattr(hall, attribute, value)
+    assert str(caught.value) == message
+    assert hall == HallOfFame(members(), {(2, 0, 1)}, 2)
+
+
+@pytest.mark.parametrize("attribute", ["chromosomes", "uniques", "capacity"])
+def test_attributes_cannot_be_deleted(attribute):
+    hall = HallOfFame([], set(), 1)
+    with pytest.raises(AttributeError) as caught:
+        delattr(hall, attribute)
+    assert str(caught.value) == "can't delete attribute"
+
+
+@pytest.mark.parametrize(
+    "left, right, equal",
+    [
+        (HallOfFame(members(), {(1,), (2,)}, 2), HallOfFame(members(), {(2,), (1,)}, 2), True),
+        (HallOfFame(members(), set(), 2), HallOfFame(members()[::-1], set(), 2), False),
+        (HallOfFame([], {(1, 2)}, 2), HallOfFame([], {(2, 1)}, 2), False),
+        (HallOfFame([], {(1,)}, 2), HallOfFame([], {(1,), (2,)}, 2), False),
+        (HallOfFame([], set(), 2), HallOfFame([], set(), 3), False),
+        (HallOfFame([Chromosome([1], 0.0)], set(), 1), HallOfFame([Chromosome([1], -0.0)], set(), 1), True),
+        (HallOfFame([Chromosome([1], math.nan)], set(), 1), HallOfFame([Chromosome([1], math.nan)], set(), 1), False),
+    ],
+    ids=["set-order-is-irrelevant", "member-order", "sequence-order", "set-size", "capacity", "signed-zero", "nan"],
+)
+def test_equality(left, right, equal):
+    assert (left == right) is equal
+    assert (left != right) is not equal
+
+
+def test_a_nan_member_makes_the_object_unequal_to_itself():
+    hall = HallOfFame([Chromosome([1], math.nan)], set(), 1)
+    assert hall != hall
+
+
+def test_foreign_comparisons_and_hashing():
+    hall = HallOfFame([], set(), 1)
+    assert hall != 1
+    assert not (hall == set())
+    with pytest.raises(TypeError):
+        hall < HallOfFame([], set(), 1)
+    with pytest.raises(TypeError):
+        hash(hall)

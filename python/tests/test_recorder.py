@@ -1,0 +1,132 @@
+"""FitnessStatistics and RecorderHdrHistogram as Python values."""
+import math
+
+import pytest
+
+from travok import FitnessStatistics, RecorderHdrHistogram
+
+FIELDS = ["size", "min", "max", "sum", "mean", "variance"]
+RANGE = "out of range integral type conversion attempted"
+
+
+def record(**changes):
+    fields = dict(size=3, min=1.0, max=6.0, sum=9.0, mean=3.0, variance=14.0)
+    fields.update(changes)
+    return FitnessStatistics(**fields)
+
+
+def test_docstrings_and_signatures():
+    assert FitnessStatistics.__doc__ == "Fitness statistics record."
+    assert FitnessStatistics.__text_signature__ == "(size, min, max, sum, mean, variance)"
+    for name in FIELDS:
+        assert getattr(FitnessStatistics, name).__doc__ is None
+    assert RecorderHdrHistogram.__text_signature__ == "(sigfig)"
+    assert not RecorderHdrHistogram.__doc__
+
+
+def test_fields_read_back_by_position_and_keyword():
+    by_position = FitnessStatistics(3, 1, 6, 9, 3, 14)
+    assert [getattr(by_position, name) for name in FIELDS] == [3, 1.0, 6.0, 9.0, 3.0, 14.0]
+    assert type(by_position.size) is int
+    assert all(type(getattr(by_position, name)) is float for name in FIELDS[1:])
+    assert by_position == record()
+
+
+def test_signed_zero_survives_a_round_trip():
+    assert math.copysign(1.0, record(sum=-0.0).sum) == -1.0
+
+
+@pytest.mark.parametrize("name", FIELDS)
+def test_each_field_can_be_assigned(name):
+    changed = record()
+    setattr(changed, name, 2**64 - 1 if name == "size" else -2.5)
+    assert changed == record(**{name: 2**64 - 1 if name == "size" else -2.5})
+    assert changed != record()
+
+
+@pytest.mark.parametrize(
+    "name, value, error, message",
+    [
+        ("size", -1, OverflowError, "can't convert negative int to unsigned"),
+        ("size", 2**64, OverflowError, "int too big to convert"),
+        ("size", 1.5, TypeError, "argument 'size': 'float' object cannot be interpreted as an integer"),
+        ("min", "a", TypeError, "argument 'min': must be real number, not str"),
+        ("variance", None, TypeError, "argument 'variance': must be real number, not NoneType"),
+    ],
+    ids=["negative-size", "size-beyond-64-bits", "float-size", "str-min", "none-variance"],
+)
+def test_conversion_refusals(name, value, error, message):
+    with pytest.raises(error) as caught:
+        record(**{name: value})
+    assert str(caught.value) == message
+    kept = record()
+    with pytest.raises(error):
+        setattr(kept, name, value)
+    assert kept == record()
+
+
+def test_missing_arguments_are_all_named():
+    with pytest.raises(TypeError) as caught:
+        FitnessStatistics()
+    assert str(caught.value) == (
+        "FitnessStatistics.__new__() missing 6 required positional arguments: "
+        "'size', 'min', 'max', 'sum', 'mean', and 'variance'"
+    )
+
+
+@pytest.mark.parametrize("name", FIELDS)
+def test_attributes_cannot_be_deleted(name):
+    with pytest.raises(AttributeError) as caught:
+        delattr(record(), name)
+    assert str(caught.value) == "can't delete attribute"
+
+
+@pytest.mark.parametrize("name", FIELDS[1:])
+def test_float_fields_compare_as_ieee_values(name):
+    assert record(**{name: 0.0}) == record(**{name: -0.0})
+    with_nan = record(**{name: math.nan})
+    assert with_nan != with_nan
+    assert not (with_nan == with_nan)
+
+
+def test_records_compare_only_with_records():
+    assert record() != RecorderHdrHistogram(3)
+    with pytest.raises(TypeError):
+        record() < record()
+    with pytest.raises(TypeError):
+        hash(record())
+
+
+@pytest.mark.parametrize("sigfig", [0, 3, 255, True])
+def test_histogram_accepts_every_8_bit_count(sigfig):
+    assert RecorderHdrHistogram(sigfig) == RecorderHdrHistogram(sigfig=int(sigfig))
+
+
+@pytest.mark.parametrize(
+    "sigfig, error, message",
+    [
+        (256, OverflowError, RANGE),
+        (-1, OverflowError, RANGE),
+        (2**63 - 1, OverflowError, RANGE),
+        (2**70, OverflowError, "Python int too large to convert to C long"),
+        (3.0, TypeError, "argument 'sigfig': 'float' object cannot be interpreted as an integer"),
+        ("3", TypeError, "argument 'sigfig': 'str' object cannot be interpreted as an integer"),
+    ],
+    ids=["256", "negative", "largest-machine-integer", "beyond-machine-integer", "float", "str"],
+)
+def test_histogram_refusals(sigfig, error, message):
+    with pytest.raises(error) as caught:
+        RecorderHdrHistogram(sigfig)
+    assert str(caught.value) == message
+
+
+def test_histogram_equality_and_no_readable_attributes():
+    assert RecorderHdrHistogram(3) == RecorderHdrHistogram(3)
+    assert RecorderHdrHistogram(3) != RecorderHdrHistogram(4)
+    assert RecorderHdrHistogram(3) != 3
+    with pytest.raises(AttributeError):
+        RecorderHdrHistogram(3).sigfig
+    with pytest.raises(AttributeError):
+        RecorderHdrHistogram(3).sigfig = 4
+    with pytest.raises(TypeError):
+        hash(RecorderHdrHistogram(3))
