@@ -61,7 +61,7 @@ Chromosomes CrossoverOperator::cross_population(RandomSource& rng, std::span<con
 Chromosomes CrossoverOperator::cross_population(RandomSource& rng, Chromosomes&& parents, Count count,
                                                 double p_crossover) const {
   return cross_pairs(*this, rng, parents, count, p_crossover, [&parents](Chromosomes& out, std::size_t i, bool last) {
-    if (true) {
+    if (last) {
       out.push_back(std::move(parents[i]));
     } else {
       out.push_back(parents[i]);

@@ -86,7 +86,7 @@ template <EvaluatorKind Kind>
     }
     // Mark (g_i, g_j) weighs (n - 1 - i) + j: the first term summed by row, the second by column.
     std::uint64_t weight = 0;
-    if (n + 1 == dimension) {
+    if (n == dimension) {
       // Every row and column is present, so whole-line counts replace the ANDs.
       for (std::size_t i = 0; i < n; ++i) {
         const Gene gene = genes[i];

@@ -1,0 +1,470 @@
+"""Conventions every module class shares: argument binding, conversion errors,
+class shape, comparison and the borrow word of each object."""
+
+import gc
+import weakref
+
+import pytest
+
+import travok
+from travok import Chromosome, Population
+
+HallOfFame = getattr(travok, "HallOfFame", None)
+sequence_sga = getattr(travok, "sequence_sga", None)
+
+
+def raised(excinfo):
+    return str(excinfo.value)
+
+
+def twin(qualname, parameters):
+    """A Python function with the same parameters, whose binding errors are the host's."""
+    namespace = {}
+    exec(f"def f({parameters}): pass", namespace)
+    function = namespace["f"]
+    function.__qualname__ = qualname
+    return function
+
+
+# --- binding ---------------------------------------------------------------
+
+BINDING_ERRORS = [
+    pytest.param(Chromosome, (), {}, "Chromosome.__new__() missing 1 required positional argument: 'genes'",
+                 id="missing-one"),
+    pytest.param(Chromosome, (), {"fitness": 1.0},
+                 "Chromosome.__new__() missing 1 required positional argument: 'genes'", id="missing-one-given-optional"),
+    pytest.param(Population, (), {},
+                 "Population.__new__() missing 2 required positional arguments: 'chromosomes' and 'generation'",
+                 id="missing-two"),
+    pytest.param(Population, ([],), {}, "Population.__new__() missing 1 required positional argument: 'generation'",
+                 id="missing-second"),
+    pytest.param(Population, (), {"generation": 0},
+                 "Population.__new__() missing 1 required positional argument: 'chromosomes'", id="missing-first"),
+    pytest.param(Chromosome, ([1], 2.0, 3), {},
+                 "Chromosome.__new__() takes from 1 to 2 positional arguments but 3 were given", id="too-many-range"),
+    pytest.param(Chromosome, ([1], 2.0, 3, 4), {},
+                 "Chromosome.__new__() takes from 1 to 2 positional arguments but 4 were given", id="too-many-range-4"),
+    pytest.param(Population, ([], 0, 1), {}, "Population.__new__() takes 2 positional arguments but 3 were given",
+                 id="too-many-fixed"),
+    pytest.param(Chromosome, ([1],), {"colour": 1},
+                 "Chromosome.__new__() got an unexpected keyword argument 'colour'", id="unexpected-keyword"),
+    pytest.param(Chromosome, ([1],), {"fitness": None, "genes": [2]},
+                 "Chromosome.__new__() got multiple values for argument 'genes'", id="multiple-values"),
+    pytest.param(Population, ([], 0), {"generation": 1},
+                 "Population.__new__() got multiple values for argument 'generation'", id="multiple-values-second"),
+    pytest.param(Chromosome, (), {"g\udc80nes": 1},
+                 "Chromosome.__new__() got an unexpected keyword argument 'g\udc80nes'", id="keyword-without-utf8"),
+]
+
+
+@pytest.mark.parametrize(("cls", "args", "kwargs", "message"), BINDING_ERRORS)
+def test_binding_error_messages(cls, args, kwargs, message):
+    with pytest.raises(TypeError) as excinfo:
+        cls(*args, **kwargs)
+    assert raised(excinfo) == message
+
+
+# Call shapes that break more than one rule at once: the error reported first must be
+# the one a Python function with the same parameters reports. Keyword names are far
+# from the parameter names so that the host adds no suggestion to its message.
+PRECEDENCE = [
+    pytest.param(Chromosome, "genes, fitness=None", (1, 2, 3), {"colour": 1}, id="unexpected-before-too-many"),
+    pytest.param(Chromosome, "genes, fitness=None", (1, 2, 3), {"genes": 1}, id="multiple-before-too-many"),
+    pytest.param(Chromosome, "genes, fitness=None", (1, 2, 3), {"fitness": 1}, id="surplus-binds-up-to-last"),
+    pytest.param(Chromosome, "genes, fitness=None", (), {"colour": 1}, id="unexpected-before-missing"),
+    pytest.param(Chromosome, "genes, fitness=None", (), {"fitness": 1, "colour": 1}, id="unexpected-after-valid"),
+    pytest.param(Chromosome, "genes, fitness=None", (1,), {"colour": 1, "genes": 2}, id="first-keyword-wins-a"),
+    pytest.param(Chromosome, "genes, fitness=None", (1,), {"genes": 2, "colour": 1}, id="first-keyword-wins-b"),
+    pytest.param(Chromosome, "genes, fitness=None", (1, 2, 3, 4), {}, id="too-many-only"),
+    pytest.param(Population, "chromosomes, generation", (1, 2, 3), {"generation": 1}, id="population-multiple"),
+    pytest.param(Population, "chromosomes, generation", (), {"zzz": 1, "chromosomes": 1}, id="population-unexpected"),
+    pytest.param(Population, "chromosomes, generation", (1,), {}, id="population-missing"),
+]
+
+
+@pytest.mark.parametrize(("cls", "parameters", "args", "kwargs"), PRECEDENCE)
+def test_binding_error_precedence_follows_host(cls, parameters, args, kwargs):
+    reference = twin(f"{cls.__name__}.__new__", parameters)
+    with pytest.raises(TypeError) as expected:
+        reference(*args, **kwargs)
+    with pytest.raises(TypeError) as actual:
+        cls(*args, **kwargs)
+    assert raised(actual) == raised(expected)
+
+
+@pytest.mark.parametrize(
+    ("call", "expected"),
+    [
+        pytest.param(lambda: Chromosome(genes=[1], fitness=2), Chromosome([1], 2.0), id="all-keywords"),
+        pytest.param(lambda: Chromosome(fitness=2, genes=[1]), Chromosome([1], 2.0), id="keywords-reversed"),
+        pytest.param(lambda: Chromosome([1], fitness=2), Chromosome([1], 2.0), id="mixed"),
+        pytest.param(lambda: Chromosome([1], None), Chromosome([1]), id="explicit-none"),
+        pytest.param(lambda: Chromosome([1], **{}), Chromosome([1]), id="empty-keywords"),
+        pytest.param(lambda: Population(generation=3, chromosomes=[Chromosome([1])]),
+                     Population([Chromosome([1])], 3), id="population-keywords"),
+    ],
+)
+def test_keyword_binding(call, expected):
+    assert call() == expected
+
+
+def constructible_kinds():
+    """A kinds class that takes no arguments, if one is registered yet."""
+    for name in getattr(travok, "__all__", []):
+        cls = getattr(travok, name)
+        if name.endswith("Kinds"):
+            try:
+                cls()
+            except TypeError:
+                continue
+            return cls
+    return None
+
+
+def test_too_many_with_one_given_says_was():
+    cls = constructible_kinds()
+    if cls is None:
+        pytest.skip("no argument-free kinds class is registered yet")
+    with pytest.raises(TypeError) as excinfo:
+        cls(1)
+    assert raised(excinfo) == f"{cls.__name__}.__new__() takes 0 positional arguments but 1 was given"
+
+
+@pytest.mark.skipif(HallOfFame is None, reason="HallOfFame is not registered yet")
+def test_three_missing_names_join_with_oxford_comma():
+    with pytest.raises(TypeError) as excinfo:
+        HallOfFame()
+    assert raised(excinfo) == (
+        "HallOfFame.__new__() missing 3 required positional arguments: 'chromosomes', 'uniques', and 'capacity'"
+    )
+
+
+SGA_PARAMETERS = ["settings", "generator", "evaluator", "recorder", "selector", "crossover", "mutator", "convergence"]
+
+
+@pytest.mark.skipif(sequence_sga is None, reason="sequence_sga is not registered yet")
+@pytest.mark.parametrize(
+    ("args", "kwargs", "message"),
+    [
+        pytest.param((), {}, "sequence_sga() missing 8 required positional arguments: 'settings', 'generator', "
+                     "'evaluator', 'recorder', 'selector', 'crossover', 'mutator', and 'convergence'", id="missing-all"),
+        pytest.param((0,) * 9, {}, "sequence_sga() takes 8 positional arguments but 9 were given", id="too-many"),
+        pytest.param((0,) * 9, {"colour": 1}, "sequence_sga() got an unexpected keyword argument 'colour'",
+                     id="unexpected-before-too-many"),
+        pytest.param((0,), {"settings": 0}, "sequence_sga() got multiple values for argument 'settings'",
+                     id="multiple-values"),
+    ],
+)
+def test_function_binding_uses_the_same_rules(args, kwargs, message):
+    with pytest.raises(TypeError) as excinfo:
+        sequence_sga(*args, **kwargs)
+    assert raised(excinfo) == message
+
+
+# --- conversion errors -----------------------------------------------------
+
+class IndexRaises:
+    def __init__(self, error):
+        self.error = error
+
+    def __index__(self):
+        raise self.error
+
+
+def chained_type_error():
+    try:
+        raise KeyError("k")
+    except KeyError as cause:
+        error = TypeError("inner")
+        error.__cause__ = cause
+        return error
+
+
+def test_prefixed_type_error_keeps_its_cause():
+    original = chained_type_error()
+    with pytest.raises(TypeError) as excinfo:
+        Chromosome([IndexRaises(original)])
+    assert raised(excinfo) == "argument 'genes': inner"
+    assert excinfo.value.__cause__ is original.__cause__
+
+
+def test_attribute_assignment_prefixes_with_attribute_name():
+    population = Population([], 0)
+    with pytest.raises(TypeError) as excinfo:
+        population.generation = IndexRaises(TypeError("no number"))
+    assert raised(excinfo) == "argument 'generation': no number"
+
+
+@pytest.mark.parametrize("error", [ValueError("boom"), OverflowError("huge"), KeyboardInterrupt()],
+                         ids=["value-error", "overflow-error", "base-exception"])
+def test_other_exceptions_pass_unchanged(error):
+    with pytest.raises(type(error)) as excinfo:
+        Chromosome([1, IndexRaises(error)])
+    assert excinfo.value is error
+
+
+class FloatSpy:
+    calls = 0
+
+    def __float__(self):
+        FloatSpy.calls += 1
+        return 1.0
+
+
+def test_arguments_convert_in_parameter_order_and_stop_at_first_failure():
+    FloatSpy.calls = 0
+    with pytest.raises(TypeError) as excinfo:
+        Chromosome(fitness=FloatSpy(), genes="12")
+    assert raised(excinfo) == "argument 'genes': Can't extract `str` to `Vec`"
+    assert FloatSpy.calls == 0
+
+
+# Sequences with hostile protocol methods; the length is only a capacity hint.
+
+class ItemsOnly:
+    def __getitem__(self, index):
+        if index < 3:
+            return index + 10
+        raise IndexError(index)
+
+
+class LenRaises(ItemsOnly):
+    def __init__(self, error):
+        self.error = error
+
+    def __len__(self):
+        raise self.error
+
+
+class LenNegative(ItemsOnly):
+    def __len__(self):
+        return -1
+
+
+class LenTooBig(ItemsOnly):
+    def __len__(self):
+        return 2**70
+
+
+@pytest.mark.parametrize(
+    "sequence",
+    [ItemsOnly(), LenRaises(ValueError("no len")), LenRaises(TypeError("no len")), LenNegative(), LenTooBig()],
+    ids=["no-len", "len-value-error", "len-type-error", "len-negative", "len-beyond-index"],
+)
+def test_a_failing_length_is_ignored(sequence):
+    assert Chromosome(sequence).genes == [10, 11, 12]
+
+
+class IterRaises(ItemsOnly):
+    def __init__(self, error):
+        self.error = error
+
+    def __iter__(self):
+        raise self.error
+
+
+class NextRaises(ItemsOnly):
+    def __init__(self, error):
+        self.error = error
+
+    def __iter__(self):
+        yield 1
+        raise self.error
+
+
+@pytest.mark.parametrize("cls", [IterRaises, NextRaises], ids=["iter", "next"])
+def test_iteration_errors_propagate(cls):
+    error = RuntimeError("iteration refused")
+    with pytest.raises(RuntimeError) as excinfo:
+        Chromosome(cls(error))
+    assert excinfo.value is error
+
+
+def test_iteration_type_error_is_prefixed():
+    with pytest.raises(TypeError) as excinfo:
+        Chromosome(IterRaises(TypeError("not today")))
+    assert raised(excinfo) == "argument 'genes': not today"
+
+
+class LyingLength(ItemsOnly):
+    def __init__(self, length):
+        self.length = length
+
+    def __len__(self):
+        return self.length
+
+
+HUGE_LISTS = [
+    pytest.param(range(2**62), id="range"),
+    pytest.param(LyingLength(2**62), id="len-beyond-vector-limit"),
+    pytest.param(LyingLength(2**59), id="len-beyond-memory"),
+]
+
+
+@pytest.mark.parametrize("genes", HUGE_LISTS)
+def test_huge_gene_list_is_memory_error(genes):
+    with pytest.raises(MemoryError):
+        Chromosome(genes)
+
+
+@pytest.mark.parametrize("genes", HUGE_LISTS)
+def test_huge_assignment_leaves_object_unchanged(genes):
+    chromosome = Chromosome([1, 2], 3.0)
+    with pytest.raises(MemoryError):
+        chromosome.genes = genes
+    assert chromosome == Chromosome([1, 2], 3.0)
+    chromosome.genes = [4]  # the assignment mark was released
+    assert chromosome.genes == [4]
+
+
+def test_huge_member_list_leaves_population_unchanged():
+    population = Population([Chromosome([1])], 5)
+    with pytest.raises(MemoryError):
+        population.chromosomes = LyingLength(2**62)
+    assert population == Population([Chromosome([1])], 5)
+
+
+# --- class shape -----------------------------------------------------------
+
+CLASSES = [
+    pytest.param(Chromosome, lambda: Chromosome([1], 2.0), "(genes, fitness=None)",
+                 "Chromosome represented by a vector of genes and a fitness value.",
+                 {"genes": "The genes of this chromosome.", "fitness": "The fitness of this chromosome."},
+                 id="Chromosome"),
+    pytest.param(Population, lambda: Population([Chromosome([1])], 2), "(chromosomes, generation)",
+                 "Population consisting of multiple chromosomes and a generation number.",
+                 {"chromosomes": "Chromosomes of this population.", "generation": "Generation index."},
+                 id="Population"),
+]
+SHAPE_ARGS = ("cls", "make", "signature", "doc", "attributes")
+
+
+@pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
+def test_class_names_and_docs(cls, make, signature, doc, attributes):
+    assert cls.__module__ == "builtins"
+    assert type(make()).__module__ == "builtins"
+    assert cls.__qualname__ == cls.__name__
+    assert cls.__text_signature__ == signature
+    assert cls.__doc__ == doc
+    assert {name: getattr(cls, name).__doc__ for name in attributes} == attributes
+    assert cls.__init__ is object.__init__
+    assert cls.__bases__ == (object,)
+
+
+@pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
+def test_class_refuses_subclassing(cls, make, signature, doc, attributes):
+    with pytest.raises(TypeError):
+        type("Derived", (cls,), {})
+
+
+@pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
+def test_instances_have_no_dict_weakref_or_hash(cls, make, signature, doc, attributes):
+    instance = make()
+    assert not hasattr(instance, "__dict__")
+    with pytest.raises(AttributeError):
+        instance.colour = 1
+    with pytest.raises(TypeError):
+        weakref.ref(instance)
+    assert cls.__hash__ is None
+    with pytest.raises(TypeError):
+        hash(instance)
+    assert not gc.is_tracked(instance)
+
+
+@pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
+def test_attributes_cannot_be_deleted(cls, make, signature, doc, attributes):
+    instance = make()
+    for name in attributes:
+        with pytest.raises(AttributeError) as excinfo:
+            delattr(instance, name)
+        assert raised(excinfo) == "can't delete attribute"
+    assert instance == make()
+
+
+# --- comparison ------------------------------------------------------------
+
+class EqualToAll:
+    def __eq__(self, other):
+        return True
+
+    __hash__ = None
+
+
+@pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
+def test_foreign_operands_are_not_implemented(cls, make, signature, doc, attributes):
+    instance = make()
+    assert (instance == 1) is False
+    assert (instance != "x") is True
+    assert instance.__eq__(1) is NotImplemented
+    assert instance.__ne__(None) is NotImplemented
+    other = Population([], 0) if cls is Chromosome else Chromosome([])
+    assert (instance == other) is False
+    # NotImplemented, not False: the right operand's own equality decides.
+    assert (instance == EqualToAll()) is True
+
+
+@pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
+def test_ordering_is_refused(cls, make, signature, doc, attributes):
+    left, right = make(), make()
+    assert left.__lt__(right) is NotImplemented
+    for compare in (lambda: left < right, lambda: left <= right, lambda: left > right, lambda: left >= right):
+        with pytest.raises(TypeError):
+            compare()
+
+
+# --- borrow word -----------------------------------------------------------
+# With the interpreter's lock in force, no Python code runs while an object's
+# assignment mark is held (only the swap of the field happens under it) or while a
+# read copies a field, so a read meeting an assignment in progress cannot be
+# reached from one Python thread. What can be reached is Python code running during
+# the conversion that precedes the mark; reads and assignments there must succeed.
+
+class ReadsOwner:
+    def __init__(self, owner, value):
+        self.owner = owner
+        self.value = value
+        self.seen = None
+
+    def __index__(self):
+        owner = self.owner
+        self.seen = (owner.genes, owner.fitness, owner == owner, Population([owner], 0).chromosomes[0].genes)
+        return self.value
+
+
+def test_reads_during_assignment_conversion_succeed():
+    chromosome = Chromosome([1, 2], 4.0)
+    gene = ReadsOwner(chromosome, 7)
+    chromosome.genes = [gene, 8]
+    assert gene.seen == ([1, 2], 4.0, True, [1, 2])
+    assert chromosome.genes == [7, 8]
+
+
+class AssignsOwner:
+    def __init__(self, owner):
+        self.owner = owner
+
+    def __index__(self):
+        self.owner.genes = [99]
+        return 5
+
+    def __float__(self):
+        self.owner.fitness = 1.5
+        return 2.5
+
+
+def test_assignment_during_conversion_is_overwritten_by_the_outer_one():
+    chromosome = Chromosome([1])
+    chromosome.genes = [AssignsOwner(chromosome)]
+    assert chromosome.genes == [5]
+    chromosome.fitness = AssignsOwner(chromosome)
+    assert chromosome.fitness == 2.5
+
+
+def test_failed_conversion_releases_nothing_it_did_not_take():
+    chromosome = Chromosome([1])
+    for _ in range(3):
+        with pytest.raises(TypeError):
+            chromosome.genes = [ReadsOwner(chromosome, 3), "x"]
+    chromosome.genes = [2]
+    assert chromosome.genes == [2]
+    assert chromosome == Chromosome([2])

@@ -1,0 +1,147 @@
+"""SequencingSettings: values only, no validation, no defaults filled in."""
+import math
+
+import pytest
+
+from travok import SequencingSettings
+
+FIELDS = ["n_genes", "p_crossover", "p_mutation", "n_chromosomes", "n_generations", "n_records", "n_hall_of_fame"]
+OPTIONAL = FIELDS[3:]
+DOCS = {
+    "n_genes": "Number of genes in each chromosome to generate if needed.",
+    "p_crossover": "Probability of crossover happening between each pair of chromosomes.",
+    "p_mutation": "Probability of mutation happening for each chromosome.",
+    "n_chromosomes": "Number of chromosomes to strive for in each population. (should be even)",
+    "n_generations": "Maximum number of generations to evaluate.",
+    "n_records": "Maximum number of generation records to keep.",
+    "n_hall_of_fame": "Number of best performing chromosomes to keep.",
+}
+
+
+def settings(**changes):
+    fields = dict(n_genes=10, p_crossover=0.9, p_mutation=0.1, n_chromosomes=4, n_generations=20, n_records=5,
+                  n_hall_of_fame=3)
+    fields.update(changes)
+    return SequencingSettings(**fields)
+
+
+def test_docstrings_and_signature():
+    assert SequencingSettings.__doc__ == "Common settings for a simple genetic algorithm."
+    assert SequencingSettings.__text_signature__ == (
+        "(n_genes, p_crossover, p_mutation, n_chromosomes=None, n_generations=None, n_records=None, "
+        "n_hall_of_fame=None)"
+    )
+    for name in FIELDS:
+        assert getattr(SequencingSettings, name).__doc__ == DOCS[name]
+
+
+def test_optional_values_default_to_none():
+    made = SequencingSettings(10, 0.9, 0.1)
+    assert (made.n_genes, made.p_crossover, made.p_mutation) == (10, 0.9, 0.1)
+    assert [getattr(made, name) for name in OPTIONAL] == [None] * 4
+
+
+def test_values_are_stored_unchanged_without_checks():
+    made = SequencingSettings(0, 1.5, -2.0, n_chromosomes=3, n_generations=0, n_records=0, n_hall_of_fame=0)
+    assert [getattr(made, name) for name in FIELDS] == [0, 1.5, -2.0, 3, 0, 0, 0]
+    assert type(made.p_crossover) is float
+    extreme = SequencingSettings(2**64 - 1, math.inf, -math.inf)
+    assert (extreme.n_genes, extreme.p_crossover, extreme.p_mutation) == (2**64 - 1, math.inf, -math.inf)
+
+
+@pytest.mark.parametrize("name", OPTIONAL)
+def test_none_makes_an_optional_value_absent_again(name):
+    made = settings()
+    setattr(made, name, None)
+    assert getattr(made, name) is None
+    assert made == settings(**{name: None})
+    assert made != settings()
+
+
+@pytest.mark.parametrize(
+    "arguments, error, message",
+    [
+        ((None, 0.9, 0.1), TypeError, "argument 'n_genes': 'NoneType' object cannot be interpreted as an integer"),
+        ((10, None, 0.1), TypeError, "argument 'p_crossover': must be real number, not NoneType"),
+        ((10, 0.9, "0.1"), TypeError, "argument 'p_mutation': must be real number, not str"),
+        ((10, 0.9, 0.1, 4.0), TypeError, "argument 'n_chromosomes': 'float' object cannot be interpreted as an integer"),
+        ((10, 0.9, 0.1, 4, -1), OverflowError, "can't convert negative int to unsigned"),
+        ((2**64, 0.9, 0.1), OverflowError, "int too big to convert"),
+        # The first bad argument in constructor order is the one reported.
+        ((10, "x", 0.1, "y", "z"), TypeError, "argument 'p_crossover': must be real number, not str"),
+        ((), TypeError,
+         "SequencingSettings.__new__() missing 3 required positional arguments: 'n_genes', 'p_crossover', and 'p_mutation'"),
+        ((1, 2, 3, 4, 5, 6, 7, 8), TypeError,
+         "SequencingSettings.__new__() takes from 3 to 7 positional arguments but 8 were given"),
+    ],
+    ids=["none-n_genes", "none-p_crossover", "str-p_mutation", "float-count", "negative-count",
+         "count-beyond-64-bits", "first-failure-wins", "missing", "too-many"],
+)
+def test_constructor_refusals(arguments, error, message):
+    with pytest.raises(error) as caught:
+        SequencingSettings(*arguments)
+    assert str(caught.value) == message
+
+
+@pytest.mark.parametrize(
+    "name, value, error, message",
+    [
+        ("n_genes", None, TypeError, "argument 'n_genes': 'NoneType' object cannot be interpreted as an integer"),
+        ("p_mutation", None, TypeError, "argument 'p_mutation': must be real number, not NoneType"),
+        ("n_records", -3, OverflowError, "can't convert negative int to unsigned"),
+        ("n_hall_of_fame", "1", TypeError, "argument 'n_hall_of_fame': 'str' object cannot be interpreted as an integer"),
+    ],
+    ids=["none-n_genes", "none-p_mutation", "negative-n_records", "str-n_hall_of_fame"],
+)
+def test_failed_assignment_leaves_the_object_unchanged(name, value, error, message):
+    made = settings()
+    with pytest.raises(error) as caught:
+        setattr(made, name, value)
+    assert str(caught.value) == message
+    assert made == settings()
+
+
+@pytest.mark.parametrize("name", FIELDS)
+def test_attributes_cannot_be_deleted(name):
+    made = settings()
+    with pytest.raises(AttributeError) as caught:
+        delattr(made, name)
+    assert str(caught.value) == "can't delete attribute"
+    assert made == settings()
+
+
+@pytest.mark.parametrize(
+    "changes, equal",
+    [
+        (dict(), True),
+        (dict(p_crossover=-0.0, p_mutation=0.0), None),
+        (dict(n_hall_of_fame=None), False),
+        (dict(n_records=0), False),
+        (dict(n_genes=11), False),
+        (dict(p_mutation=0.2), False),
+    ],
+    ids=["same", "signed-zero", "absent-against-present", "other-count", "other-n_genes", "other-probability"],
+)
+def test_equality(changes, equal):
+    if equal is None:  # both sides carry the change, with the opposite zero sign
+        left = settings(**changes)
+        right = settings(**{name: -value for name, value in changes.items()})
+        assert left == right
+        return
+    assert (settings() == settings(**changes)) is equal
+    assert (settings() != settings(**changes)) is not equal
+
+
+def test_nan_probability_makes_settings_unequal_to_themselves():
+    made = SequencingSettings(5, math.nan, 0.5)
+    assert made != made
+    assert SequencingSettings(5, 0.5, 0.5) == SequencingSettings(5, 0.5, 0.5)
+    assert SequencingSettings(5, 0.5, 0.5) != SequencingSettings(5, 0.5, 0.5, n_hall_of_fame=1)
+
+
+def test_foreign_comparisons_and_hashing():
+    assert settings() != 5
+    with pytest.raises(TypeError):
+        settings() < settings()
+    with pytest.raises(TypeError):
+        hash(settings())
