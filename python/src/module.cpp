@@ -60,7 +60,9 @@ PyObject* create_module() {
   add_class<faces::RecorderHdrHistogramClass>(module.get());
   add_class<faces::SelectorKindsClass>(module.get());
   add_class<faces::SequencingSettingsClass>(module.get());
-  // >>> sequence_sga is added here, last, after the nineteen classes.
+  Ref module_name = Ref::check(PyModule_GetNameObject(module.get()));
+  Ref function = Ref::check(PyCFunction_NewEx(faces::sequence_sga_definition(), module.get(), module_name.get()));
+  add_name(module.get(), "sequence_sga", function.get());
   return module.release();
 }
 

@@ -1,7 +1,9 @@
 """Conventions every module class shares: argument binding, conversion errors,
 class shape, comparison and the borrow word of each object."""
 
+import copy
 import gc
+import pickle
 import weakref
 
 import pytest
@@ -371,6 +373,36 @@ def test_instances_have_no_dict_weakref_or_hash(cls, make, signature, doc, attri
     assert not gc.is_tracked(instance)
 
 
+def set_class(instance, cls):
+    instance.__class__ = Population if cls is Chromosome else Chromosome
+
+
+def replace_descriptor(instance, cls):
+    setattr(cls, next(iter(vars(cls).keys() & {"genes", "generation"})), 1)
+
+
+# Every way the host offers to make or retype an instance without __new__ is
+# refused, so no object ever holds an unbuilt core value.
+BYPASSES = [
+    pytest.param(lambda instance, cls: copy.copy(instance), id="copy"),
+    pytest.param(lambda instance, cls: copy.deepcopy(instance), id="deepcopy"),
+    pytest.param(lambda instance, cls: pickle.dumps(instance), id="pickle"),
+    pytest.param(lambda instance, cls: object.__new__(cls), id="object-new"),
+    pytest.param(set_class, id="class-assignment"),
+    pytest.param(replace_descriptor, id="class-attribute"),
+]
+
+
+@pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
+@pytest.mark.parametrize("bypass", BYPASSES)
+def test_no_instance_without_the_constructor(bypass, cls, make, signature, doc, attributes):
+    instance = make()
+    with pytest.raises(TypeError):
+        bypass(instance, cls)
+    assert type(instance) is cls
+    assert instance == make()
+
+
 @pytest.mark.parametrize(SHAPE_ARGS, CLASSES)
 def test_attributes_cannot_be_deleted(cls, make, signature, doc, attributes):
     instance = make()
@@ -460,7 +492,7 @@ def test_assignment_during_conversion_is_overwritten_by_the_outer_one():
     assert chromosome.fitness == 2.5
 
 
-def test_failed_conversion_releases_nothing_it_did_not_take():
+def test_failed_conversions_leave_the_borrow_word_free():
     chromosome = Chromosome([1])
     for _ in range(3):
         with pytest.raises(TypeError):

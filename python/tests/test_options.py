@@ -108,7 +108,8 @@ def test_binding_errors(option, parameter):
     assert str(caught.value) == f"{name}.__new__() missing 1 required positional argument: '{parameter}'"
     with pytest.raises(TypeError) as caught:
         option(1.0, 2.0)
-    assert str(caught.value) == f"{name}.__new__() takes 1 positional arguments but 2 were given"  # the template keeps the plural
+    # The message template keeps the plural for a single parameter.
+    assert str(caught.value) == f"{name}.__new__() takes 1 positional arguments but 2 were given"
     with pytest.raises(TypeError) as caught:
         option(1.0, **{parameter: 2.0})
     assert str(caught.value) == f"{name}.__new__() got multiple values for argument '{parameter}'"

@@ -28,4 +28,41 @@ void GeneMarks::reset(Gene max_gene, std::size_t max_entries) {
   }
 }
 
+// The direct paths have no branch on the data: which positions are kept and which
+// genes are new are coin flips that a predictor cannot learn.
+void GeneMarks::insert_kept(std::span<const bool> keep, std::span<const Gene> genes) noexcept {
+  const std::size_t n = std::min(keep.size(), genes.size());
+  if (direct_) {
+    std::uint32_t* const stamps = stamps_.data();
+    const std::uint32_t stamp = stamp_;
+    for (std::size_t i = 0; i < n; ++i) {
+      std::uint32_t& mark = stamps[genes[i]];
+      mark = keep[i] ? stamp : mark;
+    }
+    return;
+  }
+  for (std::size_t i = 0; i < n; ++i) {
+    if (keep[i]) insert_hashed(genes[i]);
+  }
+}
+
+std::size_t GeneMarks::insert_donor(std::span<const Gene> donor, Gene* fresh) noexcept {
+  std::size_t count = 0;
+  if (direct_) {
+    std::uint32_t* const stamps = stamps_.data();
+    const std::uint32_t stamp = stamp_;
+    for (const Gene gene : donor) {
+      const bool is_new = stamps[gene] != stamp;
+      stamps[gene] = stamp;
+      fresh[count] = gene;
+      count += is_new ? 1 : 0;
+    }
+    return count;
+  }
+  for (const Gene gene : donor) {
+    if (insert_hashed(gene)) fresh[count++] = gene;
+  }
+  return count;
+}
+
 }  // namespace genetic

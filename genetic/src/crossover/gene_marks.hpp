@@ -3,6 +3,7 @@
 // pair, so that a crossing allocates nothing once the buffers have grown.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 #include "lineage/chromosome.hpp"
@@ -16,13 +17,16 @@ class GeneMarks {
   // an open-addressing table.
   void reset(Gene max_gene, std::size_t max_entries);
 
+  // Inserts genes[i] for every i with keep[i].
+  void insert_kept(std::span<const bool> keep, std::span<const Gene> genes) noexcept;
+
+  // Inserts the donor's genes in order and writes those that were new to `fresh`
+  // (room for donor.size() values); returns how many were new.
+  std::size_t insert_donor(std::span<const Gene> donor, Gene* fresh) noexcept;
+
+ private:
   // True when `gene` was not in the set before.
-  bool insert(Gene gene) noexcept {
-    if (direct_) {
-      if (stamps_[gene] == stamp_) return false;
-      stamps_[gene] = stamp_;
-      return true;
-    }
+  bool insert_hashed(Gene gene) noexcept {
     std::size_t slot = static_cast<std::size_t>((gene * 0x9e3779b97f4a7c15ULL) >> shift_);
     while (stamps_[slot] == stamp_) {
       if (keys_[slot] == gene) return false;
@@ -33,7 +37,6 @@ class GeneMarks {
     return true;
   }
 
- private:
   // A slot or value belongs to the set when its stamp equals the current one.
   std::vector<std::uint32_t> stamps_;
   std::vector<Gene> keys_;

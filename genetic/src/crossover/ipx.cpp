@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "crossover/gene_marks.hpp"
 #include "fault.hpp"
@@ -21,11 +22,13 @@ namespace {
         std::to_string(length) + " genes (the parents are not orderings of the same values)");
 }
 
-// Buffers reused by every crossing on this thread.
+// Buffers reused by every crossing on this thread; they only ever grow.
 struct Scratch {
   GeneMarks marks;
   std::unique_ptr<bool[]> keep;
   std::size_t keep_capacity = 0;
+  std::vector<std::size_t> free_positions;
+  std::vector<Gene> fresh;
 
   std::span<bool> keep_mask(std::size_t length) {
     if (keep_capacity < length) {
@@ -41,18 +44,6 @@ Scratch& scratch() {
   return instance;
 }
 
-// Places the donor's genes not yet in `marks`, in donor order, at the free positions.
-void fill_free(Genes& child, std::span<const bool> keep, std::span<const Gene> donor, GeneMarks& marks) {
-  const std::size_t length = child.size();
-  std::size_t k = 0;
-  for (const Gene gene : donor) {
-    if (!marks.insert(gene)) continue;
-    while (k < length && keep[k]) ++k;
-    if (k == length) [[unlikely]] fault_no_free_position(length);
-    child[k++] = gene;
-  }
-}
-
 Gene max_gene(std::span<const Gene> a, std::span<const Gene> b) {
   Gene top = 0;
   for (const Gene gene : a) top = std::max(top, gene);
@@ -60,34 +51,52 @@ Gene max_gene(std::span<const Gene> a, std::span<const Gene> b) {
   return top;
 }
 
+// The donor's genes that `marks` does not hold yet, in donor order, go to the free
+// positions in position order.
+void fill_free(Genes& child, std::span<const std::size_t> free_positions, std::span<const Gene> donor,
+               GeneMarks& marks, Gene* fresh) {
+  const std::size_t placed = marks.insert_donor(donor, fresh);
+  if (placed > free_positions.size()) [[unlikely]] fault_no_free_position(child.size());
+  for (std::size_t t = 0; t < placed; ++t) child[free_positions[t]] = fresh[t];
+}
+
 }  // namespace
 
 std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const Gene> a, std::span<const Gene> b) {
   const std::size_t length = a.size();
-  Genes child1(length, 0);
-  Genes child2(length, 0);
-  for (std::size_t i = 0; i < length; ++i) {
-    if (!keep[i]) continue;
-    if (i >= b.size()) [[unlikely]] fault_kept_beyond(i, b.size());
-    child1[i] = a[i];
-    child2[i] = b[i];
+  const std::size_t common = std::min(length, b.size());
+  for (std::size_t i = common; i < length; ++i) {
+    if (keep[i]) [[unlikely]] fault_kept_beyond(i, b.size());
   }
 
-  GeneMarks& marks = scratch().marks;
+  Scratch& s = scratch();
+  if (s.free_positions.size() < length) s.free_positions.resize(length);
+  if (s.fresh.size() < std::max(length, b.size())) s.fresh.resize(std::max(length, b.size()));
+
+  // Kept positions take their own parent's gene; the others are listed as free.
+  Genes child1(length, 0);
+  Genes child2(length, 0);
+  std::size_t n_free = 0;
+  for (std::size_t i = 0; i < length; ++i) {
+    s.free_positions[n_free] = i;
+    n_free += keep[i] ? 0 : 1;
+  }
+  for (std::size_t i = 0; i < common; ++i) {
+    child1[i] = keep[i] ? a[i] : 0;
+    child2[i] = keep[i] ? b[i] : 0;
+  }
+  const std::span<const std::size_t> free_positions(s.free_positions.data(), n_free);
+
   const Gene top = max_gene(a, b);
   const std::size_t max_entries = a.size() + b.size();
 
-  marks.reset(top, max_entries);
-  for (std::size_t i = 0; i < length; ++i) {
-    if (keep[i]) marks.insert(a[i]);
-  }
-  fill_free(child1, keep, b, marks);
+  s.marks.reset(top, max_entries);
+  s.marks.insert_kept(keep, a);
+  fill_free(child1, free_positions, b, s.marks, s.fresh.data());
 
-  marks.reset(top, max_entries);
-  for (std::size_t i = 0; i < length; ++i) {
-    if (keep[i]) marks.insert(b[i]);
-  }
-  fill_free(child2, keep, a, marks);
+  s.marks.reset(top, max_entries);
+  s.marks.insert_kept(keep, b);
+  fill_free(child2, free_positions, a, s.marks, s.fresh.data());
 
   return {std::move(child1), std::move(child2)};
 }
@@ -95,7 +104,15 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
 std::pair<Genes, Genes> IpxCrossover::cross_genes(RandomSource& rng, std::span<const Gene> a,
                                                   std::span<const Gene> b) const {
   const std::span<bool> keep = scratch().keep_mask(a.size());
-  for (bool& kept : keep) kept = (rng.next_u32() >> 31) == 0;
+  // One next_u32 per position; a next_u64 is the next two of them, low half first,
+  // so its bits 31 and 63 are their top bits.
+  std::size_t i = 0;
+  for (; i + 1 < keep.size(); i += 2) {
+    const std::uint64_t words = rng.next_u64();
+    keep[i] = ((words >> 31) & 1) == 0;
+    keep[i + 1] = (words >> 63) == 0;
+  }
+  if (i < keep.size()) keep[i] = (rng.next_u32() >> 31) == 0;
   return ipx_children(keep, a, b);
 }
 

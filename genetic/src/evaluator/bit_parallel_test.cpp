@@ -73,11 +73,12 @@ struct AgreementCase {
   PopcountIsa isa;
 };
 
-std::string case_name(const ::testing::TestParamInfo<AgreementCase>& info) {
+std::string case_name(const AgreementCase& c) {
   static const char* const kinds[] = {"FeedbackDistance", "FeedbackMarks", "LowerLeftDistance"};
-  return std::string(kinds[static_cast<int>(info.param.kind)]) +
-         (info.param.isa == PopcountIsa::Popcnt ? "Popcnt" : "Portable");
+  return std::string(kinds[static_cast<int>(c.kind)]) + (c.isa == PopcountIsa::Popcnt ? "Popcnt" : "Portable");
 }
+
+void PrintTo(const AgreementCase& c, std::ostream* out) { *out << case_name(c); }
 
 class BitParallelAgreement : public ::testing::TestWithParam<AgreementCase> {};
 
@@ -118,7 +119,7 @@ INSTANTIATE_TEST_SUITE_P(Evaluator, BitParallelAgreement,
                                            AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Popcnt},
                                            AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Portable},
                                            AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Popcnt}),
-                         case_name);
+                         [](const auto& info) { return case_name(info.param); });
 
 // A whole population in one call, mixing cached, counted and pairwise-decided members.
 TEST(BitParallelPopulation, MatchesChromosomeByChromosome) {
@@ -145,10 +146,10 @@ TEST(BitParallelPopulation, MatchesChromosomeByChromosome) {
 }
 
 TEST(MarkMatrixLines, HoldEachMarkOnceByRowAndByColumn) {
-  // 65 columns: the last mark of each line lands in a second word.
+  // 65 columns: the last mark of each line lands in a second word, within a block of four.
   RandomSource rng = RandomSource::from_seed(3);
   const MarkMatrix matrix = random_matrix(rng, 65, 0.4);
-  ASSERT_EQ(matrix.words(), 2u);
+  ASSERT_EQ(matrix.words(), 4u);
   for (std::uint64_t r = 0; r < 65; ++r) {
     std::uint64_t row_total = 0;
     for (std::uint64_t c = 0; c < 65; ++c) {
@@ -160,6 +161,9 @@ TEST(MarkMatrixLines, HoldEachMarkOnceByRowAndByColumn) {
     EXPECT_EQ(matrix.row_marks(r), row_total);
     // Bits past the last column stay clear, or they would count as marks.
     EXPECT_EQ(matrix.row_line(r)[1] >> 1, 0u);
+    EXPECT_EQ(matrix.row_line(r)[2] | matrix.row_line(r)[3], 0u);
+    EXPECT_EQ(matrix.column_line(r)[1] >> 1, 0u);
+    EXPECT_EQ(matrix.column_line(r)[2] | matrix.column_line(r)[3], 0u);
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <limits>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -57,6 +58,8 @@ struct ExampleCase {
   std::optional<std::uint64_t> offset;
   double expected;
 };
+
+void PrintTo(const ExampleCase& c, std::ostream* out) { *out << c.name; }
 
 class MatrixExamples : public ::testing::TestWithParam<ExampleCase> {};
 
@@ -116,6 +119,8 @@ struct FaultCase {
   Genes genes;
   std::string message;
 };
+
+void PrintTo(const FaultCase& c, std::ostream* out) { *out << c.name; }
 
 class MatrixFaults : public ::testing::TestWithParam<FaultCase> {};
 

@@ -7,7 +7,7 @@ namespace genetic {
 MarkMatrix::MarkMatrix(std::vector<double> cells, std::uint64_t dimension)
     : cells_(std::move(cells)),
       dimension_(dimension),
-      words_(static_cast<std::size_t>((dimension + 63) / 64)),
+      words_(static_cast<std::size_t>((dimension + 64 * kBlockWords - 1) / (64 * kBlockWords)) * kBlockWords),
       row_lines_(dimension * words_, 0),
       column_lines_(dimension * words_, 0),
       row_marks_(dimension, 0),

@@ -23,7 +23,9 @@ class MarkMatrix {
     return is_mark(cells_[row * dimension_ + column]);
   }
 
-  // 64-bit words in one bit line: ceil(dimension / 64).
+  // 64-bit words in one bit line: ceil(dimension / 64) rounded up to a whole block,
+  // so the counting loops need no remainder step. Bits past the last column stay 0.
+  static constexpr std::size_t kBlockWords = 4;
   std::size_t words() const noexcept { return words_; }
   // Bit c of the row line r is mark(r, c); bit r of the column line c is mark(r, c).
   const std::uint64_t* row_line(std::uint64_t row) const noexcept { return row_lines_.data() + row * words_; }
