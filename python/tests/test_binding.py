@@ -197,12 +197,38 @@ def test_attribute_assignment_prefixes_with_attribute_name():
     assert raised(excinfo) == "argument 'generation': no number"
 
 
-@pytest.mark.parametrize("error", [ValueError("boom"), OverflowError("huge"), KeyboardInterrupt()],
+class FloatRaises:
+    def __init__(self, error):
+        self.error = error
+
+    def __float__(self):
+        raise self.error
+
+
+# Each conversion site with a hostile object raising the given error.
+HOSTILE_SITES = [
+    pytest.param(lambda error: Chromosome([1, IndexRaises(error)]), "genes", id="gene-index"),
+    pytest.param(lambda error: Chromosome([1], FloatRaises(error)), "fitness", id="fitness-float"),
+    pytest.param(lambda error: Chromosome([1], IndexRaises(error)), "fitness", id="fitness-index"),
+    pytest.param(lambda error: Population([], IndexRaises(error)), "generation", id="generation-index"),
+]
+
+
+@pytest.mark.parametrize(("convert", "name"), HOSTILE_SITES)
+@pytest.mark.parametrize("error_type", [ValueError, OverflowError, KeyboardInterrupt],
                          ids=["value-error", "overflow-error", "base-exception"])
-def test_other_exceptions_pass_unchanged(error):
-    with pytest.raises(type(error)) as excinfo:
-        Chromosome([1, IndexRaises(error)])
+def test_other_exceptions_pass_unchanged(convert, name, error_type):
+    error = error_type("hostile")
+    with pytest.raises(error_type) as excinfo:
+        convert(error)
     assert excinfo.value is error
+
+
+@pytest.mark.parametrize(("convert", "name"), HOSTILE_SITES)
+def test_type_errors_are_prefixed_at_every_site(convert, name):
+    with pytest.raises(TypeError) as excinfo:
+        convert(TypeError("hostile"))
+    assert raised(excinfo) == f"argument '{name}': hostile"
 
 
 class FloatSpy:

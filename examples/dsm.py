@@ -1,0 +1,278 @@
+"""Design structure matrices for the sequencing example.
+
+A matrix here is a list of element names and a square table of marks: mark (r, c) means element r
+depends on element c. This file reads such a matrix from a CSV file, extracts one from the import
+graph of the standard library, and counts the marks an ordering leaves above the diagonal.
+"""
+
+from __future__ import annotations
+
+import ast
+import csv
+import sysconfig
+from collections.abc import Iterable, Iterator, Sequence
+from dataclasses import dataclass
+from pathlib import Path
+
+__all__ = [
+    "Dsm",
+    "MatrixFormatError",
+    "feedback_count",
+    "parse_csv",
+    "read_csv",
+    "stdlib_candidates",
+    "stdlib_dsm",
+]
+
+
+class MatrixFormatError(ValueError):
+    """A matrix file that is not a square table of numbers; the message names the line."""
+
+    def __init__(self, line: int, message: str, column: int | None = None) -> None:
+        where = f"line {line}" if column is None else f"line {line}, column {column}"
+        super().__init__(f"{where}: {message}")
+        self.line = line
+        self.column = column
+
+
+@dataclass(frozen=True)
+class Dsm:
+    """A square dependency matrix: `marks[r][c]` is true when element r depends on element c."""
+
+    names: tuple[str, ...]
+    marks: tuple[tuple[bool, ...], ...]
+
+    def __post_init__(self) -> None:
+        size = len(self.names)
+        if len(self.marks) != size or any(len(row) != size for row in self.marks):
+            raise ValueError(f"a matrix of {size} names needs {size} rows of {size} marks")
+
+    @property
+    def size(self) -> int:
+        return len(self.names)
+
+    def arcs(self) -> list[tuple[int, int]]:
+        """The off-diagonal marks as (row, column) pairs; a diagonal mark is never feedback."""
+        return [
+            (r, c) for r, row in enumerate(self.marks) for c, mark in enumerate(row) if mark and r != c
+        ]
+
+    def cells(self) -> list[float]:
+        """The cells row by row, as the matrix evaluator reads them."""
+        return [1.0 if mark else 0.0 for row in self.marks for mark in row]
+
+
+def feedback_count(dsm: Dsm, order: Sequence[int]) -> int:
+    """Marks above the diagonal when rows and columns follow `order` (first element first)."""
+    position = _positions(order, dsm.size)
+    return sum(1 for r, c in dsm.arcs() if position[r] < position[c])
+
+
+def _positions(order: Sequence[int], size: int) -> list[int]:
+    if sorted(order) != list(range(size)):
+        raise ValueError(f"the ordering is not a permutation of 0..{size - 1}: {list(order)}")
+    position = [0] * size
+    for place, element in enumerate(order):
+        position[element] = place
+    return position
+
+
+# --- reading a CSV file ---------------------------------------------------------------------
+
+
+def read_csv(path: Path) -> Dsm:
+    """Read a square matrix from a CSV file (see `parse_csv`)."""
+    with path.open(newline="", encoding="utf-8-sig") as handle:
+        return parse_csv(handle)
+
+
+def parse_csv(lines: Iterable[str]) -> Dsm:
+    """Parse a square matrix of numbers; a cell that is not zero is a mark, a blank cell is none.
+
+    A first row and a first column of names are optional and detected by their cells not being
+    numbers. Cells are separated by commas, or by semicolons or tabs when the first row has no comma.
+    """
+    rows = list(_rows(lines))
+    if not rows:
+        raise MatrixFormatError(1, "the file holds no matrix")
+    header: list[str] | None = None
+    if _is_header(rows[0][1]):
+        header = rows[0][1]
+        rows = rows[1:]
+        if not rows:
+            raise MatrixFormatError(1, "the file holds names but no matrix rows")
+    has_names = _number(rows[0][1][0]) is None
+    size = len(rows)
+    names = _names(header, rows, has_names, size)
+    marks = tuple(_marks(line, cells, has_names, size) for line, cells in rows)
+    return Dsm(names, marks)
+
+
+def _rows(lines: Iterable[str]) -> Iterator[tuple[int, list[str]]]:
+    """The non-blank rows with the number of the line each ends on, cells stripped."""
+    buffered = iter(lines)
+    first = next(buffered, None)
+    if first is None:
+        return
+    delimiter = "," if "," in first else ";" if ";" in first else "\t" if "\t" in first else ","
+    reader = csv.reader(_chain(first, buffered), delimiter=delimiter)
+    for row in reader:
+        cells = [cell.strip() for cell in row]
+        if any(cells):
+            yield reader.line_num, cells
+
+
+def _chain(first: str, rest: Iterator[str]) -> Iterator[str]:
+    yield first
+    yield from rest
+
+
+def _number(text: str) -> float | None:
+    """The value of a cell, 0.0 for a blank one, or None when it is not a number."""
+    if not text:
+        return 0.0
+    try:
+        return float(text)
+    except ValueError:
+        return None
+
+
+def _is_header(cells: list[str]) -> bool:
+    # The top-left cell may be a corner label above a names column, so it alone decides nothing
+    # unless it is the only cell.
+    candidates = cells[1:] if len(cells) > 1 else cells
+    return any(_number(cell) is None for cell in candidates)
+
+
+def _names(header: list[str] | None, rows: list[tuple[int, list[str]]], has_names: bool, size: int) -> tuple[str, ...]:
+    if has_names:
+        return tuple(cells[0] for _, cells in rows)
+    if header is None:
+        return tuple(str(index) for index in range(size))
+    if len(header) != size:
+        raise MatrixFormatError(
+            rows[0][0] - 1, f"the header names {len(header)} columns but the matrix has {size} rows"
+        )
+    return tuple(header)
+
+
+def _marks(line: int, cells: list[str], has_names: bool, size: int) -> tuple[bool, ...]:
+    values = cells[1:] if has_names else cells
+    if len(values) != size:
+        raise MatrixFormatError(
+            line,
+            f"{len(values)} values in a row, but the matrix has {size} rows and must be square",
+        )
+    first_column = 2 if has_names else 1
+    marks: list[bool] = []
+    for column, text in enumerate(values, start=first_column):
+        value = _number(text)
+        if value is None:
+            raise MatrixFormatError(line, f"{text!r} is not a number", column)
+        marks.append(value != 0.0)
+    return tuple(marks)
+
+
+# --- the import graph of the standard library -----------------------------------------------
+
+# Folders and modules that are not part of the library proper: tests, demos, the IDE, installer
+# and environment tooling, third-party locations, frozen test modules and data-only packages.
+_NOT_CANDIDATES = frozenset(
+    {
+        "test",
+        "tests",
+        "idlelib",
+        "ensurepip",
+        "venv",
+        "turtledemo",
+        "lib2to3",
+        "site-packages",
+        "dist-packages",
+        "__hello__",
+        "__phello__",
+        "__pycache__",
+        "antigravity",
+        "this",
+        "pydoc_data",
+    }
+)
+_TEST_FOLDERS = frozenset({"test", "tests", "idle_test", "__pycache__"})
+
+
+def stdlib_candidates(stdlib: Path) -> dict[str, list[Path]]:
+    """Top-level modules of a library folder with their source files, by module name."""
+    modules: dict[str, list[Path]] = {}
+    for entry in sorted(stdlib.iterdir()):
+        if entry.is_file() and entry.suffix == ".py":
+            name = entry.stem
+            if _is_candidate(name):
+                modules[name] = [entry]
+        elif entry.is_dir() and _is_candidate(entry.name) and (entry / "__init__.py").is_file():
+            modules[entry.name] = sorted(_package_sources(entry))
+    return modules
+
+
+def _is_candidate(name: str) -> bool:
+    # Generated build data and distributor hooks are not library modules anyone imports by name.
+    return (
+        name.isidentifier()
+        and name not in _NOT_CANDIDATES
+        and not name.startswith("_sysconfigdata")
+        and name not in {"sitecustomize", "_distutils_system_mod"}
+    )
+
+
+def _package_sources(package: Path) -> Iterator[Path]:
+    for path in package.rglob("*.py"):
+        if not _TEST_FOLDERS.intersection(path.relative_to(package).parts[:-1]):
+            yield path
+
+
+def imported_modules(source: bytes) -> set[str]:
+    """Top-level names of the absolute imports anywhere in a source file."""
+    found: set[str] = set()
+    for node in ast.walk(ast.parse(source)):
+        if isinstance(node, ast.Import):
+            found.update(alias.name.partition(".")[0] for alias in node.names)
+        elif isinstance(node, ast.ImportFrom) and node.level == 0 and node.module:
+            found.add(node.module.partition(".")[0])
+    return found
+
+
+def import_arcs(modules: dict[str, list[Path]]) -> set[tuple[str, str]]:
+    """(importer, imported) pairs between the given modules, a module's own name left out."""
+    arcs: set[tuple[str, str]] = set()
+    for name, sources in modules.items():
+        for source in sources:
+            try:
+                targets = imported_modules(source.read_bytes())
+            except (SyntaxError, ValueError):
+                # Sources written for another interpreter version are left out, not fatal.
+                continue
+            for target in targets:
+                if target != name and target in modules:
+                    arcs.add((name, target))
+    return arcs
+
+
+def stdlib_dsm(count: int, stdlib: Path | None = None) -> Dsm:
+    """The import matrix of the `count` library modules with the most import arcs (in + out).
+
+    Ties are broken by name; rows and columns are in alphabetical order.
+    """
+    folder = Path(sysconfig.get_paths()["stdlib"]) if stdlib is None else stdlib
+    modules = stdlib_candidates(folder)
+    if not 1 <= count <= len(modules):
+        raise ValueError(f"{folder} has {len(modules)} candidate modules; cannot keep {count}")
+    arcs = import_arcs(modules)
+    degree = dict.fromkeys(modules, 0)
+    for importer, imported in arcs:
+        degree[importer] += 1
+        degree[imported] += 1
+    kept = sorted(sorted(modules, key=lambda name: (-degree[name], name))[:count])
+    index = {name: place for place, name in enumerate(kept)}
+    marks = [[False] * count for _ in kept]
+    for importer, imported in arcs:
+        if importer in index and imported in index:
+            marks[index[importer]][index[imported]] = True
+    return Dsm(tuple(kept), tuple(tuple(row) for row in marks))
