@@ -95,17 +95,35 @@ def parse_csv(lines: Iterable[str]) -> Dsm:
     rows = list(_rows(lines))
     if not rows:
         raise MatrixFormatError(1, "the file holds no matrix")
-    header: list[str] | None = None
-    if _is_header(rows[0][1]):
-        header = rows[0][1]
-        rows = rows[1:]
-        if not rows:
-            raise MatrixFormatError(1, "the file holds names but no matrix rows")
+    header = rows.pop(0) if _is_header(rows[0][1]) else None
+    if header is not None and not rows:
+        raise MatrixFormatError(header[0], "the file holds names but no matrix rows")
     has_names = _number(rows[0][1][0]) is None
     size = len(rows)
-    names = _names(header, rows, has_names, size)
+    if header is not None:
+        _check_header(header, has_names, size)
     marks = tuple(_marks(line, cells, has_names, size) for line, cells in rows)
-    return Dsm(names, marks)
+    return Dsm(_names(header, rows, has_names), marks)
+
+
+def _check_header(header: tuple[int, list[str]], has_names: bool, size: int) -> None:
+    line, cells = header
+    # Above a names column the header may or may not leave a corner cell.
+    allowed = {size, size + 1} if has_names else {size}
+    if len(cells) not in allowed:
+        raise MatrixFormatError(
+            line, f"the header names {len(cells)} columns but the matrix has {size} rows"
+        )
+
+
+def _names(
+    header: tuple[int, list[str]] | None, rows: list[tuple[int, list[str]]], has_names: bool
+) -> tuple[str, ...]:
+    if has_names:
+        return tuple(cells[0] for _, cells in rows)
+    if header is not None:
+        return tuple(header[1])
+    return tuple(str(index) for index in range(len(rows)))
 
 
 def _rows(lines: Iterable[str]) -> Iterator[tuple[int, list[str]]]:
@@ -144,24 +162,13 @@ def _is_header(cells: list[str]) -> bool:
     return any(_number(cell) is None for cell in candidates)
 
 
-def _names(header: list[str] | None, rows: list[tuple[int, list[str]]], has_names: bool, size: int) -> tuple[str, ...]:
-    if has_names:
-        return tuple(cells[0] for _, cells in rows)
-    if header is None:
-        return tuple(str(index) for index in range(size))
-    if len(header) != size:
-        raise MatrixFormatError(
-            rows[0][0] - 1, f"the header names {len(header)} columns but the matrix has {size} rows"
-        )
-    return tuple(header)
-
-
 def _marks(line: int, cells: list[str], has_names: bool, size: int) -> tuple[bool, ...]:
     values = cells[1:] if has_names else cells
     if len(values) != size:
+        count = len(values)
         raise MatrixFormatError(
-            line,
-            f"{len(values)} values in a row, but the matrix has {size} rows and must be square",
+            line, f"{count} {'value' if count == 1 else 'values'} where a square matrix of {size} "
+            f"rows needs {size}"
         )
     first_column = 2 if has_names else 1
     marks: list[bool] = []

@@ -46,7 +46,7 @@ TEST(FitnessStatisticsRecord, VarianceIsUndivided) {
 }
 
 TEST(FitnessStatisticsRecord, SumsStrictlyLeftToRight) {
-  // Pairwise or compensated summation would keep the 1.0 that left-to-right loses.
+  // Compensated summation, or adding the large values first, would keep the 1.0 lost here.
   EXPECT_EQ(record({1e16, 1.0, -1e16}).sum, 0.0);
   EXPECT_EQ(record({1.0, 1e16, -1e16}).sum, 0.0);
   EXPECT_EQ(record({1e16, -1e16, 1.0}).sum, 1.0);

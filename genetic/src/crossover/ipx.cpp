@@ -82,8 +82,10 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
     n_free += keep[i] ? 0 : 1;
   }
   for (std::size_t i = 0; i < common; ++i) {
-    child1[i] = keep[i] ? a[i] : 0;
-    child2[i] = keep[i] ? b[i] : 0;
+    // All ones for a kept position, zero otherwise: no branch on a coin flip.
+    const Gene take = Gene{0} - static_cast<Gene>(keep[i]);
+    child1[i] = a[i] & take;
+    child2[i] = b[i] & take;
   }
   const std::span<const std::size_t> free_positions(s.free_positions.data(), n_free);
 

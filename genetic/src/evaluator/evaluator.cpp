@@ -42,7 +42,7 @@ std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options
       throw ConfigError("unrecognized evaluator options");
   }
   const std::uint64_t length = options.matrix.size();
-  // Truncating the double-precision root is the rule; the check below catches any length it misjudges.
+  // D is the double-precision root truncated, and the refusal names that D, not a corrected one.
   const auto dimension = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(length)));
   if (dimension * dimension != length) throw ConfigError(matrix_size_message(dimension, length));
   return make_matrix_evaluator(options.kind, MarkMatrix(options.matrix, dimension), options.offset.value_or(0));

@@ -115,7 +115,9 @@ TEST_P(RunShape, PopulationsRecordsAndHallOfFame) {
     EXPECT_LE(hof.chromosomes.size(), hof.capacity);
     for (std::size_t k = 0; k < hof.chromosomes.size(); ++k) {
       EXPECT_TRUE(hof.uniques.contains(hof.chromosomes[k].genes));
-      if (k > 0) EXPECT_GE(*hof.chromosomes[k - 1].fitness, *hof.chromosomes[k].fitness);
+      if (k > 0) {
+        EXPECT_GE(*hof.chromosomes[k - 1].fitness, *hof.chromosomes[k].fitness);
+      }
     }
     // No kept chromosome beats the best the hall of fame has seen.
     for (const Population& p : lineage.generations) {
