@@ -21,18 +21,25 @@ creator.create("FitnessMax", base.Fitness, weights=(1.0,))
 creator.create("Individual", list, fitness=creator.FitnessMax)
 
 
-def prepare(job: Job, matrix: list[float]) -> np.ndarray:
-    """The matrix as a boolean array of marks."""
-    return np.array(matrix, dtype=np.float64).reshape(job.n_genes, job.n_genes) != 0.0
+@dataclass
+class Marks:
+    marks: np.ndarray  # cell (r, c) is True when marked
+    upper: np.ndarray  # True strictly above the diagonal
 
 
-def feedback_fitness(individual: list[int], marks: np.ndarray, top: int) -> tuple[float]:
+def prepare(job: Job, matrix: list[float]) -> Marks:
+    marks = np.array(matrix, dtype=np.float64).reshape(job.n_genes, job.n_genes) != 0.0
+    return Marks(marks, np.triu(np.ones_like(marks), 1))
+
+
+def feedback_fitness(individual: list[int], marks: Marks, top: int) -> tuple[float]:
     """D(D-1)/2 minus the marks above the diagonal of the reordered matrix."""
+    # Two takes (rows, then columns) gather the reordered matrix several times faster than np.ix_.
     order = np.asarray(individual)
-    return (float(top - np.count_nonzero(np.triu(marks[np.ix_(order, order)], 1))),)
+    return (float(top - np.count_nonzero(marks.marks.take(order, 0).take(order, 1) & marks.upper)),)
 
 
-def make_toolbox(job: Job, marks: np.ndarray) -> base.Toolbox:
+def make_toolbox(job: Job, marks: Marks) -> base.Toolbox:
     toolbox = base.Toolbox()
     toolbox.register("indices", random.sample, range(job.n_genes), job.n_genes)
     toolbox.register("individual", tools.initIterate, creator.Individual, toolbox.indices)
@@ -63,7 +70,7 @@ class Run:
     kept: deque[list[Any]]
 
 
-def run(job: Job, marks: np.ndarray) -> Run:
+def run(job: Job, marks: Marks) -> Run:
     toolbox = make_toolbox(job, marks)
     stats = make_statistics()
     logbook = tools.Logbook()

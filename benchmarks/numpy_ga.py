@@ -31,8 +31,10 @@ def prepare(job: Job, matrix: list[float]) -> Marks:
 def evaluate(population: np.ndarray, fitness: np.ndarray, marks: Marks) -> None:
     """Fill the missing (NaN) fitness values in place: D(D-1)/2 minus marks above the diagonal."""
     for k in np.flatnonzero(np.isnan(fitness)):
+        # Two takes (rows, then columns) gather the reordered matrix several times faster than
+        # one fancy index with np.ix_, and a batched gather over chromosomes was slower still.
         order = population[k]
-        fitness[k] = marks.top - np.count_nonzero(marks.marks[np.ix_(order, order)] & marks.upper)
+        fitness[k] = marks.top - np.count_nonzero(marks.marks.take(order, 0).take(order, 1) & marks.upper)
 
 
 def roulette(rng: np.random.Generator, fitness: np.ndarray, count: int) -> np.ndarray:

@@ -238,12 +238,29 @@ def _package_sources(package: Path) -> Iterator[Path]:
 def imported_modules(source: bytes) -> set[str]:
     """Top-level names of the absolute imports anywhere in a source file."""
     found: set[str] = set()
-    for node in ast.walk(ast.parse(source)):
+    for node in _statements(ast.parse(source)):
         if isinstance(node, ast.Import):
             found.update(alias.name.partition(".")[0] for alias in node.names)
         elif isinstance(node, ast.ImportFrom) and node.level == 0 and node.module:
             found.add(node.module.partition(".")[0])
     return found
+
+
+def _statements(tree: ast.AST) -> Iterator[ast.AST]:
+    """Every statement of a tree, nested ones included, without visiting expressions.
+
+    Imports are statements, and statements only sit in the bodies of other statements, of
+    exception handlers and of match cases, so the expressions (most of a tree) need no visit.
+    """
+    pending = [tree]
+    while pending:
+        node = pending.pop()
+        yield node
+        pending.extend(
+            child
+            for child in ast.iter_child_nodes(node)
+            if isinstance(child, (ast.stmt, ast.excepthandler, ast.match_case))
+        )
 
 
 def import_arcs(modules: dict[str, list[Path]]) -> set[tuple[str, str]]:

@@ -52,12 +52,12 @@ class RecordView(Protocol):
 
 class HallOfFameView(Protocol):
     @property
-    def chromosomes(self) -> list[ChromosomeView]: ...
+    def chromosomes(self) -> Sequence[ChromosomeView]: ...
 
 
 class LineageView(Protocol):
     @property
-    def records(self) -> list[RecordView]: ...
+    def records(self) -> Sequence[RecordView]: ...
     @property
     def hall_of_fame(self) -> HallOfFameView: ...
 
@@ -170,8 +170,8 @@ def load_source(args: argparse.Namespace) -> Source:
     return Source(dsm, label, "alphabetical order")
 
 
-def make_settings(args: argparse.Namespace, size: int) -> object:
-    settings: object = travok.SequencingSettings(
+def make_settings(args: argparse.Namespace, size: int) -> travok.SequencingSettings:
+    settings = travok.SequencingSettings(
         n_genes=size,
         p_crossover=args.p_crossover,
         p_mutation=args.p_mutation,
@@ -266,7 +266,7 @@ def _draw_matrix(axes: Axes, dsm: Dsm, order: Sequence[int], title: str, font: f
     axes.imshow(cell_classes(dsm, order), cmap=ListedColormap(_COLOURS), vmin=0, vmax=3,
                 interpolation="nearest")
     axes.set_title(title, fontsize=11)
-    if font >= 2.5:
+    if font >= 3.5:
         labels = [dsm.names[element] for element in order]
         axes.set_xticks(range(size), labels, rotation=90, fontsize=font)
         axes.set_yticks(range(size), labels, fontsize=font)

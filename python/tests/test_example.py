@@ -74,13 +74,15 @@ def test_csv_errors_name_the_line(text, message):
     [
         (CYCLE, [0, 1, 2], 2),
         (CYCLE, [2, 1, 0], 1),
-        (CYCLE, [1, 2, 0], 1),
+        (CYCLE, [1, 2, 0], 2),
+        (CYCLE, [0, 2, 1], 1),
         (((0, 0, 0), (1, 0, 0), (0, 1, 0)), [0, 1, 2], 0),
         (((0, 0, 0), (1, 0, 0), (0, 1, 0)), [2, 1, 0], 2),
         (((1, 0), (1, 1)), [0, 1], 0),
         (((1, 0), (1, 1)), [1, 0], 1),
     ],
-    ids=["cycle-file-order", "cycle-reversed", "cycle-rotated", "chain-dependencies-first", "chain-reversed",
+    ids=["cycle-file-order", "cycle-reversed", "cycle-rotated", "cycle-one-swap",
+         "chain-dependencies-first", "chain-reversed",
          "diagonal-never-counts", "diagonal-never-counts-reversed"],
 )
 def test_feedback_count(rows, order, feedback):

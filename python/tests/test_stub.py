@@ -70,7 +70,7 @@ def conforms(value: Any, hint: Any, owner: type) -> bool:
         return any(conforms(value, arm, owner) for arm in arms(hint))
     if hint is None or hint is type(None):
         return value is None
-    if typing.get_origin(hint) is ClassVar:
+    if is_class_variable(hint):
         return conforms(value, typing.get_args(hint)[0], owner)
     origin, args = typing.get_origin(hint), typing.get_args(hint)
     if origin in (list, set, frozenset):
@@ -84,11 +84,16 @@ def conforms(value: Any, hint: Any, owner: type) -> bool:
     raise AssertionError(f"no read check for {hint!r}")
 
 
+def is_class_variable(hint: Any) -> bool:
+    origin: Any = typing.get_origin(hint)
+    return origin is ClassVar
+
+
 def members(stub_class: type) -> list[tuple[str, object]]:
     """The enumeration members the stub declares as ClassVars of the class type."""
     hints = annotationlib.get_annotations(stub_class)
     return [(name, getattr(real(stub_class), name)) for name, hint in hints.items()
-            if typing.get_origin(hint) is ClassVar and typing.get_args(hint)[0] is stub_class]
+            if is_class_variable(hint) and typing.get_args(hint)[0] is stub_class]
 
 
 def samples(hint: Any) -> list[object]:
@@ -135,7 +140,7 @@ def accessors(stub_class: type) -> list[tuple[str, Any, Any]]:
             accepted = None if attribute.fset is None else attribute.fset.__annotations__["value"]
             found.append((name, attribute.fget.__annotations__["return"], accepted))
     for name, hint in annotationlib.get_annotations(stub_class).items():
-        if typing.get_origin(hint) is not ClassVar:
+        if not is_class_variable(hint):
             found.append((name, hint, hint))
     return found
 
@@ -157,7 +162,7 @@ def test_stub_declares_every_exported_name() -> None:
 def test_class_variables_hold_what_they_claim(name: str) -> None:
     stub_class = STUB_CLASSES[name]
     for attribute, hint in annotationlib.get_annotations(stub_class).items():
-        if typing.get_origin(hint) is ClassVar:
+        if is_class_variable(hint):
             assert conforms(vars(real(stub_class))[attribute], hint, real(stub_class)), attribute
 
 
@@ -190,7 +195,7 @@ def test_methods_without_arguments_return_the_claimed_types(name: str) -> None:
             signature = inspect.signature(method)
             if not signature.parameters:
                 assert conforms(getattr(real(stub_class), method_name)(), signature.return_annotation, stub_class)
-        elif inspect.isfunction(method) and method_name not in ("__new__", "__eq__", "__ne__"):
+        elif inspect.isfunction(method) and method_name not in ("__new__", "__eq__", "__ne__", "__annotate_func__"):
             signature = inspect.signature(method)
             assert list(signature.parameters) == ["self"], method_name
             for instance in instances:
