@@ -18,6 +18,8 @@ __all__ = [
     "Dsm",
     "MatrixFormatError",
     "feedback_count",
+    "import_arcs",
+    "imported_modules",
     "parse_csv",
     "read_csv",
     "stdlib_candidates",
@@ -54,7 +56,10 @@ class Dsm:
     def arcs(self) -> list[tuple[int, int]]:
         """The off-diagonal marks as (row, column) pairs; a diagonal mark is never feedback."""
         return [
-            (r, c) for r, row in enumerate(self.marks) for c, mark in enumerate(row) if mark and r != c
+            (r, c)
+            for r, row in enumerate(self.marks)
+            for c, mark in enumerate(row)
+            if mark and r != c
         ]
 
     def cells(self) -> list[float]:
@@ -90,7 +95,7 @@ def parse_csv(lines: Iterable[str]) -> Dsm:
     """Parse a square matrix of numbers; a cell that is not zero is a mark, a blank cell is none.
 
     A first row and a first column of names are optional and detected by their cells not being
-    numbers. Cells are separated by commas, or by semicolons or tabs when the first row has no comma.
+    numbers. Cells are separated by commas, or by semicolons or tabs when the first row has none.
     """
     rows = list(_rows(lines))
     if not rows:
@@ -183,7 +188,8 @@ def _marks(line: int, cells: list[str], has_names: bool, size: int) -> tuple[boo
 # --- the import graph of the standard library -----------------------------------------------
 
 # Folders and modules that are not part of the library proper: tests, demos, the IDE, installer
-# and environment tooling, third-party locations, frozen test modules and data-only packages.
+# and environment tooling, third-party locations, frozen test modules, data-only packages and the
+# distributor's site hooks.
 _NOT_CANDIDATES = frozenset(
     {
         "test",
@@ -201,6 +207,8 @@ _NOT_CANDIDATES = frozenset(
         "antigravity",
         "this",
         "pydoc_data",
+        "sitecustomize",
+        "_distutils_system_mod",
     }
 )
 _TEST_FOLDERS = frozenset({"test", "tests", "idle_test", "__pycache__"})
@@ -220,12 +228,11 @@ def stdlib_candidates(stdlib: Path) -> dict[str, list[Path]]:
 
 
 def _is_candidate(name: str) -> bool:
-    # Generated build data and distributor hooks are not library modules anyone imports by name.
+    # The build's generated configuration data is not a module anyone imports by name.
     return (
         name.isidentifier()
         and name not in _NOT_CANDIDATES
         and not name.startswith("_sysconfigdata")
-        and name not in {"sitecustomize", "_distutils_system_mod"}
     )
 
 

@@ -18,9 +18,9 @@ import time
 from collections.abc import Callable, Sequence
 from dataclasses import dataclass
 from pathlib import Path
-from typing import TYPE_CHECKING, Protocol
+from typing import TYPE_CHECKING
 
-import travok  # type: ignore[import-not-found, unused-ignore]
+import travok
 
 from dsm import Dsm, MatrixFormatError, feedback_count, read_csv, stdlib_dsm
 
@@ -33,33 +33,7 @@ PROG = "sequence_stdlib.py"
 MODULES_LOW, MODULES_HIGH = 80, 150
 
 
-# --- what the script reads from the run's result --------------------------------------------
-
-
-class ChromosomeView(Protocol):
-    @property
-    def genes(self) -> list[int]: ...
-    @property
-    def fitness(self) -> float | None: ...
-
-
-class RecordView(Protocol):
-    @property
-    def max(self) -> float: ...
-    @property
-    def mean(self) -> float: ...
-
-
-class HallOfFameView(Protocol):
-    @property
-    def chromosomes(self) -> Sequence[ChromosomeView]: ...
-
-
-class LineageView(Protocol):
-    @property
-    def records(self) -> Sequence[RecordView]: ...
-    @property
-    def hall_of_fame(self) -> HallOfFameView: ...
+# --- results ------------------------------------------------------------------------------
 
 
 class ConsistencyError(RuntimeError):
@@ -171,7 +145,7 @@ def load_source(args: argparse.Namespace) -> Source:
 
 
 def make_settings(args: argparse.Namespace, size: int) -> travok.SequencingSettings:
-    settings = travok.SequencingSettings(
+    return travok.SequencingSettings(
         n_genes=size,
         p_crossover=args.p_crossover,
         p_mutation=args.p_mutation,
@@ -180,7 +154,6 @@ def make_settings(args: argparse.Namespace, size: int) -> travok.SequencingSetti
         n_records=args.records,
         n_hall_of_fame=args.hall_of_fame,
     )
-    return settings
 
 
 def total_pairs(size: int) -> int:
@@ -192,7 +165,7 @@ def sequence(dsm: Dsm, args: argparse.Namespace) -> Outcome:
     p_swap = 1.0 / dsm.size if args.p_swap is None else args.p_swap
     settings = make_settings(args, dsm.size)
     started = time.perf_counter()
-    lineage: LineageView = travok.sequence_sga(
+    lineage = travok.sequence_sga(
         settings,
         travok.GeneratorKinds.RandomSequence,
         travok.EvaluatorMatrix(travok.EvaluatorKinds.FeedbackMarks, dsm.cells()),
@@ -204,7 +177,7 @@ def sequence(dsm: Dsm, args: argparse.Namespace) -> Outcome:
     )
     seconds = time.perf_counter() - started
     best = lineage.hall_of_fame.chromosomes[0]
-    order = [int(gene) for gene in best.genes]
+    order = best.genes
     feedback = feedback_count(dsm, order)
     expected = float(total_pairs(dsm.size) - feedback)
     if best.fitness != expected:
@@ -219,8 +192,8 @@ def sequence(dsm: Dsm, args: argparse.Namespace) -> Outcome:
         fitness=expected,
         seconds=seconds,
         first_generation=args.generations + 1 - len(records),
-        best=[float(record.max) for record in records],
-        mean=[float(record.mean) for record in records],
+        best=[record.max for record in records],
+        mean=[record.mean for record in records],
     )
 
 
@@ -274,7 +247,8 @@ def _draw_matrix(axes: Axes, dsm: Dsm, order: Sequence[int], title: str, font: f
     else:
         axes.set_xticks([])
         axes.set_yticks([])
-    for edge in range(10, size, 10):
+    step = 10 if size <= 150 else 50
+    for edge in range(step, size, step):
         axes.axhline(edge - 0.5, color="#bbbbbb", linewidth=0.3)
         axes.axvline(edge - 0.5, color="#bbbbbb", linewidth=0.3)
 

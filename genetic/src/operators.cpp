@@ -9,12 +9,12 @@ namespace genetic {
 namespace {
 
 [[noreturn, gnu::cold]] void fault_no_pair(std::size_t n_parents, std::uint64_t n) {
-  fault("crossover cannot make " + std::to_string(n) + " chromosomes from " + std::to_string(n_parents) +
-        " parent(s): at least two are needed to form a pair");
+  fault("crossover needs at least two parents to form a pair; it was given " + std::to_string(n_parents) +
+        " for a count of " + std::to_string(n));
 }
 
 // Shared by the copying and the moving forms, so both draw and emit the same.
-// `take(i, last_use)` appends parent i to the output, moving it when last_use allows.
+// `take(out, i, last_use)` appends parent i to out, moving it when last_use allows.
 template <typename Take>
 Chromosomes cross_pairs(const CrossoverOperator& crossover, RandomSource& rng, std::span<const Chromosome> parents,
                         Count count, double p_crossover, Take&& take) {

@@ -62,6 +62,11 @@ def arms(hint: Any) -> tuple[Any, ...]:
     return (hint,)
 
 
+def is_class_variable(hint: Any) -> bool:
+    origin: Any = typing.get_origin(hint)
+    return origin is ClassVar
+
+
 def conforms(value: Any, hint: Any, owner: type) -> bool:
     """Whether a value read from the module is of the type the stub claims."""
     if hint is Self:
@@ -82,11 +87,6 @@ def conforms(value: Any, hint: Any, owner: type) -> bool:
     if isinstance(hint, type) and hint.__name__ in STUB_CLASSES:
         return type(value) is real(hint)
     raise AssertionError(f"no read check for {hint!r}")
-
-
-def is_class_variable(hint: Any) -> bool:
-    origin: Any = typing.get_origin(hint)
-    return origin is ClassVar
 
 
 def members(stub_class: type) -> list[tuple[str, object]]:

@@ -125,8 +125,8 @@ TEST(CrossPopulation, FewerThanTwoParentsFault) {
       crossover.cross_population(rng, parents, 1, 1.0);
       ADD_FAILURE() << "no fault with " << n_parents << " parents";
     } catch (const Fault& e) {
-      EXPECT_EQ(std::string(e.what()), "crossover cannot make 1 chromosomes from " + std::to_string(n_parents) +
-                                           " parent(s): at least two are needed to form a pair");
+      EXPECT_EQ(std::string(e.what()), "crossover needs at least two parents to form a pair; it was given " +
+                                           std::to_string(n_parents) + " for a count of 1");
     }
     EXPECT_THROW(crossover.cross_population(rng, Chromosomes(parents), 2, 1.0), Fault);
   }

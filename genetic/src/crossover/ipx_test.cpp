@@ -104,6 +104,11 @@ TEST(IpxCrossover, OneDrawPerPositionTopBitClearKeeps) {
 
     RandomSource rng = RandomSource::from_seed(seed);
     RandomSource replay = RandomSource::from_seed(seed);
+    if (seed % 2 == 1) {
+      // Start with half a 64-bit word pending in the stream.
+      rng.next_u32();
+      replay.next_u32();
+    }
     const auto got = IpxCrossover().cross_genes(rng, a, b);
     Mask keep(n);
     for (char& k : keep) k = (replay.next_u32() >> 31) == 0;

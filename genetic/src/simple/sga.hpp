@@ -23,8 +23,8 @@ struct CoreSettings {
   bool operator==(const CoreSettings&) const = default;
 };
 
-// Draws from the calling thread's source. Faults (absent n_chromosomes, no kept
-// population when n_generations is 0, and any operator's) end the run with nothing returned.
+// Draws from the calling thread's source. Faults (absent n_chromosomes or n_generations,
+// no kept population when n_generations is 0, and any operator's) end the run with nothing returned.
 RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& generator, const EvaluatorOperator& evaluator,
                    const RecorderOperator& recorder, SelectorOperator& selector, const CrossoverOperator& crossover,
                    const MutatorSwap& mutator);

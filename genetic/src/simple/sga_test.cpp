@@ -260,8 +260,7 @@ INSTANTIATE_TEST_SUITE_P(
                     FaultCase{"ZeroGenerations", settings(4, 0),
                               "the lineage keeps no population to select from: n_generations is 0", 4},
                     FaultCase{"OneChromosomeHasNoPair", settings(1, 2),
-                              "crossover cannot make 1 chromosomes from 1 parent(s): at least two are needed to "
-                              "form a pair",
+                              "crossover needs at least two parents to form a pair; it was given 1 for a count of 1",
                               1}),
     [](const testing::TestParamInfo<FaultCase>& info) { return info.param.name; });
 
