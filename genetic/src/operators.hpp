@@ -8,7 +8,7 @@
 
 #include "lineage/chromosome.hpp"
 #include "random_source.hpp"
-#include "recorder.hpp"
+#include "fitness_statistics.hpp"
 
 namespace genetic {
 

@@ -37,6 +37,8 @@ PyObject* the_module = nullptr;
 PyObject* create_module() {
   using namespace binding;
   Ref module = Ref::check(PyModule_Create2(&module_definition, 1013));
+  // The internal-fault class exists before any call of the module can fault.
+  if (panic_exception_type() == nullptr) throw PythonError();
 #ifdef Py_GIL_DISABLED
   if (PyUnstable_Module_SetGIL(module.get(), Py_MOD_GIL_USED) < 0) throw PythonError();
 #endif

@@ -6,10 +6,8 @@
 
 #include "binding/kinds.hpp"
 #include "binding/klass.hpp"
+#include "fitness_statistics.hpp"
 #include "kinds.hpp"
-// This file shares its name with the core's statistics header; the angle form skips
-// this folder and finds the core's (the core's folder comes first on the include path).
-#include <recorder.hpp>
 #include "recorder_options.hpp"
 
 namespace faces {

@@ -9,7 +9,7 @@
 #include "lineage/chromosome.hpp"
 #include "lineage/hall_of_fame.hpp"
 #include "operators.hpp"
-#include "recorder.hpp"
+#include "fitness_statistics.hpp"
 
 namespace genetic {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "generator.hpp"
+#include "sequence_generator.hpp"
 #include "lineage/lineage.hpp"
 #include "mutator/swap.hpp"
 #include "operators.hpp"

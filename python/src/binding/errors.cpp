@@ -1,5 +1,6 @@
 #include "binding/errors.hpp"
 
+#include <atomic>
 #include <exception>
 #include <new>
 #include <stdexcept>
@@ -16,12 +17,23 @@ void raise(PyObject* type, const char* message) {
 void raise(PyObject* type, const std::string& message) { raise(type, message.c_str()); }
 
 PyObject* panic_exception_type() noexcept {
-  // Created once per process and kept for its lifetime; not a module attribute.
-  static PyObject* type = PyErr_NewExceptionWithDoc(
+  // Kept for the process's lifetime once made; not a module attribute. The module's
+  // initialiser makes it, so a fault finds it ready. No function-local static: its
+  // guard would be held while the interpreter runs, which threads of the free-threaded
+  // build can deadlock on, and a failed first attempt would leave it null for good.
+  static std::atomic<PyObject*> type{nullptr};
+  if (PyObject* made = type.load(std::memory_order_acquire)) return made;
+  PyObject* made = PyErr_NewExceptionWithDoc(
       "travok.PanicException",
       "An internal fault: a broken invariant ended an operation of the module.",
       PyExc_BaseException, nullptr);
-  return type;
+  if (made == nullptr) return nullptr;  // its error is set; a later call tries again
+  PyObject* first = nullptr;
+  if (!type.compare_exchange_strong(first, made, std::memory_order_acq_rel)) {
+    Py_DECREF(made);  // another thread made it meanwhile
+    return first;
+  }
+  return made;
 }
 
 namespace {

@@ -5,6 +5,7 @@
 #include <Python.h>
 
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "binding/borrow.hpp"
@@ -39,11 +40,15 @@ PyTypeObject* type_object();
 template <class T>
 Ref new_object(PyTypeObject* type, T&& value) {
   using V = std::remove_cvref_t<T>;
+  // A copy can fail (memory); it is made before the object exists, since an object
+  // without its value could be neither returned nor destroyed. The move cannot fail.
+  static_assert(std::is_nothrow_move_constructible_v<V>);
+  V owned(std::forward<T>(value));
   PyObject* raw = type->tp_alloc(type, 0);
   if (raw == nullptr) throw PythonError();
   auto* object = as_object<V>(raw);
   new (&object->borrow) BorrowFlag();
-  new (&object->value) V(std::forward<T>(value));
+  new (&object->value) V(std::move(owned));
   return Ref::steal(raw);
 }
 

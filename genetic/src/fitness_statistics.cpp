@@ -1,4 +1,4 @@
-#include "recorder.hpp"
+#include "fitness_statistics.hpp"
 
 #include "fault.hpp"
 #include "fitness_statistics_recorder.hpp"

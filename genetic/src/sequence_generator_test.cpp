@@ -1,4 +1,4 @@
-#include "generator.hpp"
+#include "sequence_generator.hpp"
 
 #include <gtest/gtest.h>
 
