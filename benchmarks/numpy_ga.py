@@ -41,7 +41,9 @@ def roulette(rng: np.random.Generator, fitness: np.ndarray, count: int) -> np.nd
     """Indices chosen in proportion to fitness: the first running total at or above u × total."""
     totals = np.cumsum(fitness)
     chosen = np.searchsorted(totals, rng.random(count) * totals[-1], side="left")
-    return np.minimum(chosen, len(fitness) - 1)
+    # No total reaches the target only with negative or NaN fitness: take the last, as travok does.
+    last: np.ndarray = np.minimum(chosen, len(fitness) - 1)
+    return last
 
 
 def ipx_fill(own: np.ndarray, other: np.ndarray, keep: np.ndarray) -> np.ndarray:

@@ -38,6 +38,7 @@ def run(job: Job, evaluator: travok.EvaluatorMatrix) -> travok.Lineage:
 
 def outcome(job: Job, lineage: travok.Lineage) -> Outcome:
     best = lineage.hall_of_fame.chromosomes[0]
+    assert best.fitness is not None  # the hall of fame holds evaluated chromosomes only
     return Outcome(best.genes, best.fitness, len(lineage.generations), len(lineage.records))
 
 

@@ -1,6 +1,9 @@
 """Shared by the robustness tests: what a finished run must look like, the internal-fault class, and
 whether the module runs under the address sanitizer."""
 import math
+import resource
+
+import pytest
 
 from travok import (
     Chromosome,
@@ -48,6 +51,30 @@ def sanitized():
     """True when the address sanitizer's runtime is loaded into this process."""
     with open("/proc/self/maps") as maps:
         return "libasan" in maps.read()
+
+
+# The sanitizer's allocator ends the process on a request it cannot meet instead of throwing, so a
+# test that asks for more memory than exists runs only on the ordinary allocator.
+needs_real_allocator = pytest.mark.skipif(
+    sanitized(), reason="the address sanitizer's allocator ends the process on an impossible request")
+
+
+class address_space:
+    """Caps this process's address space a little above its present size, so that a large request
+    fails the same way whatever the machine's memory and overcommit policy."""
+
+    def __init__(self, headroom=2 << 30):
+        self.headroom = headroom
+
+    def __enter__(self):
+        self.saved = resource.getrlimit(resource.RLIMIT_AS)
+        with open("/proc/self/statm") as statm:
+            size = int(statm.read().split()[0]) * resource.getpagesize()
+        resource.setrlimit(resource.RLIMIT_AS, (size + self.headroom, self.saved[1]))
+        return self
+
+    def __exit__(self, *exc):
+        resource.setrlimit(resource.RLIMIT_AS, self.saved)
 
 
 def is_u64(value):

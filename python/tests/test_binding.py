@@ -9,6 +9,7 @@ import weakref
 import pytest
 
 import travok
+from run_checks import needs_real_allocator
 from travok import Chromosome, Population
 
 HallOfFame = getattr(travok, "HallOfFame", None)
@@ -325,7 +326,7 @@ class LyingLength(ItemsOnly):
 HUGE_LISTS = [
     pytest.param(range(2**62), id="range"),
     pytest.param(LyingLength(2**62), id="len-beyond-vector-limit"),
-    pytest.param(LyingLength(2**59), id="len-beyond-memory"),
+    pytest.param(LyingLength(2**59), id="len-beyond-memory", marks=needs_real_allocator),
 ]
 
 

@@ -1,14 +1,13 @@
 """Hostile input: arbitrary Python values for every constructor argument, every attribute and every
 argument of sequence_sga. Whatever arrives, the module answers with one of a few exception types and
 its documented messages, keeps what it held when a call fails, and never ends the process."""
-import math
-import resource
 import sys
 
 import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
-from run_checks import BORROW_MESSAGES, CONFIG_MESSAGES, U64, check_lineage, is_u64, panic_type, run, sanitized
+from run_checks import (BORROW_MESSAGES, CONFIG_MESSAGES, U64, address_space, check_lineage, is_u64,
+                        needs_real_allocator, panic_type, run, sanitized)
 from travok import (
     Chromosome,
     ConvergenceKinds,
@@ -451,27 +450,6 @@ def test_any_settings_run_to_a_well_formed_lineage_or_a_documented_error(
 
 
 # --- absurd sizes --------------------------------------------------------------
-
-needs_real_allocator = pytest.mark.skipif(
-    ASAN, reason="the address sanitizer's allocator ends the process on an impossible request instead of throwing")
-
-
-class address_space:
-    """Caps this process's address space a little above its present size, so an absurd request fails
-    the same way whatever the machine's memory and overcommit policy."""
-
-    def __init__(self, headroom=2 << 30):
-        self.headroom = headroom
-
-    def __enter__(self):
-        self.saved = resource.getrlimit(resource.RLIMIT_AS)
-        with open("/proc/self/statm") as statm:
-            size = int(statm.read().split()[0]) * resource.getpagesize()
-        resource.setrlimit(resource.RLIMIT_AS, (size + self.headroom, self.saved[1]))
-
-    def __exit__(self, *exc):
-        resource.setrlimit(resource.RLIMIT_AS, self.saved)
-
 
 @needs_real_allocator
 @pytest.mark.parametrize(
