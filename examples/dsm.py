@@ -2,13 +2,15 @@
 
 A matrix here is a list of element names and a square table of marks: mark (r, c) means element r
 depends on element c. This file reads such a matrix from a CSV file, extracts one from the import
-graph of the standard library, and counts the marks an ordering leaves above the diagonal.
+graph of the standard library, counts the marks an ordering leaves above the diagonal, and
+partitions a matrix into blocks of mutually dependent elements in dependency order.
 """
 
 from __future__ import annotations
 
 import ast
 import csv
+import heapq
 import sysconfig
 from collections.abc import Iterable, Iterator, Sequence
 from dataclasses import dataclass
@@ -17,13 +19,17 @@ from pathlib import Path
 __all__ = [
     "Dsm",
     "MatrixFormatError",
+    "dependency_order",
     "feedback_count",
     "import_arcs",
     "imported_modules",
     "parse_csv",
+    "partition",
     "read_csv",
     "stdlib_candidates",
     "stdlib_dsm",
+    "strong_components",
+    "sub_dsm",
 ]
 
 
@@ -80,6 +86,118 @@ def _positions(order: Sequence[int], size: int) -> list[int]:
     for place, element in enumerate(order):
         position[element] = place
     return position
+
+
+# --- partitioning -----------------------------------------------------------------------------
+#
+# Every cycle of dependencies lies inside one strongly connected component, so an ordering that
+# puts each component after the components it depends on leaves no feedback between components:
+# all of it is inside them, and each can be sequenced on its own.
+
+
+def sub_dsm(dsm: Dsm, elements: Sequence[int]) -> Dsm:
+    """The matrix of the given elements alone, rows and columns in the given order."""
+    return Dsm(
+        tuple(dsm.names[element] for element in elements),
+        tuple(tuple(dsm.marks[row][column] for column in elements) for row in elements),
+    )
+
+
+def strong_components(dsm: Dsm) -> list[tuple[int, ...]]:
+    """The strongly connected components of the dependency graph, each with its elements sorted.
+
+    An element on no cycle is a component of its own. The search keeps its own stack instead of
+    recursing, so a long chain of dependencies cannot reach the interpreter's recursion limit.
+    """
+    depends: list[list[int]] = [[] for _ in range(dsm.size)]
+    for row, column in dsm.arcs():
+        depends[row].append(column)
+    unvisited = -1
+    index = [unvisited] * dsm.size
+    low = [0] * dsm.size
+    on_stack = [False] * dsm.size
+    stack: list[int] = []
+    components: list[tuple[int, ...]] = []
+    visited = 0
+    for root in range(dsm.size):
+        if index[root] != unvisited:
+            continue
+        # Each entry is an element being explored and the number of its arcs already followed.
+        path = [(root, 0)]
+        index[root] = low[root] = visited
+        visited += 1
+        stack.append(root)
+        on_stack[root] = True
+        while path:
+            element, followed = path[-1]
+            if followed < len(depends[element]):
+                path[-1] = (element, followed + 1)
+                target = depends[element][followed]
+                if index[target] == unvisited:
+                    index[target] = low[target] = visited
+                    visited += 1
+                    stack.append(target)
+                    on_stack[target] = True
+                    path.append((target, 0))
+                elif on_stack[target]:
+                    low[element] = min(low[element], index[target])
+                continue
+            path.pop()
+            if path:
+                parent = path[-1][0]
+                low[parent] = min(low[parent], low[element])
+            if low[element] == index[element]:
+                members: list[int] = []
+                while not members or members[-1] != element:
+                    member = stack.pop()
+                    on_stack[member] = False
+                    members.append(member)
+                components.append(tuple(sorted(members)))
+    return components
+
+
+def dependency_order(dsm: Dsm, blocks: Sequence[Sequence[int]]) -> list[tuple[int, ...]]:
+    """The blocks ordered so that each comes after every block its elements depend on.
+
+    Among the blocks free to go next, the one holding the smallest element goes first, so the
+    result keeps the matrix's own order where dependencies leave a choice. The blocks must split
+    the elements and must not depend on each other in a cycle, as strong components never do.
+    """
+    block_of = [-1] * dsm.size
+    for number, block in enumerate(blocks):
+        if not block:
+            raise ValueError(f"block {number} is empty")
+        for element in block:
+            if block_of[element] != -1:
+                raise ValueError(f"element {element} is in more than one block")
+            block_of[element] = number
+    if -1 in block_of:
+        raise ValueError(f"element {block_of.index(-1)} is in no block")
+    needed_by: list[set[int]] = [set() for _ in blocks]
+    needs: list[set[int]] = [set() for _ in blocks]
+    for row, column in dsm.arcs():
+        if block_of[row] != block_of[column]:
+            needs[block_of[row]].add(block_of[column])
+            needed_by[block_of[column]].add(block_of[row])
+    waiting = [len(needed) for needed in needs]
+    ready = [(min(block), number) for number, block in enumerate(blocks) if not waiting[number]]
+    heapq.heapify(ready)
+    ordered: list[tuple[int, ...]] = []
+    while ready:
+        _, number = heapq.heappop(ready)
+        ordered.append(tuple(sorted(blocks[number])))
+        for dependent in needed_by[number]:
+            waiting[dependent] -= 1
+            if not waiting[dependent]:
+                heapq.heappush(ready, (min(blocks[dependent]), dependent))
+    if len(ordered) != len(blocks):
+        raise ValueError("the blocks depend on each other in a cycle")
+    return ordered
+
+
+def partition(dsm: Dsm) -> list[tuple[int, ...]]:
+    """The strong components of the matrix, each after the components it depends on."""
+    return dependency_order(dsm, strong_components(dsm))
 
 
 # --- reading a CSV file ---------------------------------------------------------------------

@@ -1,5 +1,6 @@
 """The main-job example: reading a matrix, counting feedback, the library's import graph, the script."""
 import os
+import random
 import re
 import subprocess
 import sys
@@ -13,7 +14,11 @@ EXAMPLES = Path(__file__).resolve().parents[2] / "examples"
 SCRIPT = EXAMPLES / "sequence_stdlib.py"
 sys.path.insert(0, str(EXAMPLES))
 
-from dsm import Dsm, MatrixFormatError, feedback_count, parse_csv, stdlib_candidates, stdlib_dsm  # noqa: E402
+from dsm import (  # noqa: E402
+    Dsm, MatrixFormatError, dependency_order, feedback_count, parse_csv, partition, stdlib_candidates, stdlib_dsm,
+    strong_components, sub_dsm,
+)
+from sequence_stdlib import build_parser, sequence  # noqa: E402
 
 CYCLE = ((False, True, False), (False, False, True), (True, False, False))
 
@@ -92,6 +97,125 @@ def test_feedback_count(rows, order, feedback):
 def test_feedback_count_refuses_a_non_permutation():
     with pytest.raises(ValueError):
         feedback_count(dsm_of(CYCLE), [0, 0, 2])
+
+
+# --- partitioning -------------------------------------------------------------------------
+
+
+def dsm_of_arcs(size, arcs):
+    return dsm_of([[(row, column) in arcs for column in range(size)] for row in range(size)])
+
+
+def reachable_components(dsm):
+    """Components by transitive closure: elements that reach each other, slow but plain."""
+    reach = [[row == column or dsm.marks[row][column] for column in range(dsm.size)] for row in range(dsm.size)]
+    for middle in range(dsm.size):
+        for row in range(dsm.size):
+            if reach[row][middle]:
+                reach[row] = [known or via for known, via in zip(reach[row], reach[middle])]
+    return {tuple(column for column in range(dsm.size) if reach[row][column] and reach[column][row])
+            for row in range(dsm.size)}
+
+
+def assert_dependency_order(dsm, blocks):
+    place = {element: number for number, block in enumerate(blocks) for element in block}
+    assert sorted(place) == list(range(dsm.size))
+    assert all(place[column] <= place[row] for row, column in dsm.arcs())
+
+
+@pytest.mark.parametrize(
+    "size, arcs, blocks",
+    [
+        (3, {(0, 1), (1, 0)}, [(0, 1), (2,)]),
+        (4, {(0, 1), (1, 0), (1, 2), (2, 3), (3, 0)}, [(0, 1, 2, 3)]),
+        (5, {(0, 1), (1, 0), (2, 3), (3, 2), (2, 0), (4, 2)}, [(0, 1), (2, 3), (4,)]),
+        (4, {(3, 2), (2, 1), (1, 0)}, [(0,), (1,), (2,), (3,)]),
+        (4, {(0, 1), (1, 2), (2, 3)}, [(3,), (2,), (1,), (0,)]),
+        (3, {(0, 0), (1, 1), (2, 1)}, [(0,), (1,), (2,)]),
+        (5, {(1, 3), (3, 1), (0, 2), (4, 2)}, [(1, 3), (2,), (0,), (4,)]),
+    ],
+    ids=["two-cycle", "cycle-inside-a-longer-cycle", "cycles-depending-on-cycles", "chain-in-order",
+         "chain-reversed", "diagonal-is-no-cycle", "ties-keep-the-matrix-order"],
+)
+def test_partition(size, arcs, blocks):
+    dsm = dsm_of_arcs(size, arcs)
+    assert sorted(strong_components(dsm)) == sorted(blocks)
+    assert partition(dsm) == blocks
+
+
+@pytest.mark.parametrize("seed", range(8), ids=lambda seed: f"seed-{seed}")
+def test_partition_of_random_graphs(seed):
+    chance = random.Random(seed)
+    size = chance.randint(2, 25)
+    density = chance.choice([0.03, 0.08, 0.2])
+    dsm = dsm_of([[chance.random() < density for _ in range(size)] for _ in range(size)])
+    assert set(strong_components(dsm)) == reachable_components(dsm)
+    assert_dependency_order(dsm, partition(dsm))
+
+
+def test_partition_of_a_cycle_longer_than_the_recursion_limit():
+    size = sys.getrecursionlimit() + 200
+    dsm = dsm_of_arcs(size, {(row, (row + 1) % size) for row in range(size)} | {(0, size // 2)})
+    assert strong_components(dsm) == [tuple(range(size))]
+
+
+@pytest.mark.parametrize("seed", range(4), ids=lambda seed: f"seed-{seed}")
+def test_acyclic_matrix_partitions_into_single_elements_with_no_feedback(seed):
+    chance = random.Random(seed)
+    size = 30
+    rank = list(range(size))
+    chance.shuffle(rank)
+    # Each element depends only on elements of lower rank: no cycle, in a shuffled file order.
+    dsm = dsm_of([[rank[column] < rank[row] and chance.random() < 0.2 for column in range(size)]
+                  for row in range(size)])
+    blocks = partition(dsm)
+    assert all(len(block) == 1 for block in blocks)
+    assert feedback_count(dsm, [element for block in blocks for element in block]) == 0
+    outcome = sequence(dsm, build_parser().parse_args([]))
+    assert (outcome.feedback, outcome.runs, outcome.best) == (0, 0, [])
+    assert feedback_count(dsm, outcome.order) == 0
+
+
+@pytest.mark.parametrize(
+    "blocks, message",
+    [
+        ([(0, 1), (2,), ()], "block 2 is empty"),
+        ([(0, 1), (1, 2)], "element 1 is in more than one block"),
+        ([(0, 2)], "element 1 is in no block"),
+        ([(0,), (1,), (2,)], "the blocks depend on each other in a cycle"),
+    ],
+    ids=["empty-block", "shared-element", "missing-element", "blocks-in-a-cycle"],
+)
+def test_dependency_order_refuses_blocks_that_are_not_components(blocks, message):
+    with pytest.raises(ValueError) as caught:
+        dependency_order(dsm_of(CYCLE), blocks)
+    assert str(caught.value) == message
+
+
+def test_sub_matrix_follows_the_given_order():
+    dsm = Dsm(("a", "b", "c", "d"), dsm_of_arcs(4, {(0, 2), (2, 3), (3, 1), (1, 0)}).marks)
+    part = sub_dsm(dsm, [3, 0, 2])
+    assert part.names == ("d", "a", "c")
+    assert set(part.arcs()) == {(1, 2), (2, 0)}
+
+
+def test_partitioned_run_keeps_feedback_inside_blocks():
+    # Two three-cycles, the second depending on the first, a mutual pair and two loose elements.
+    arcs = {(0, 1), (1, 2), (2, 0), (3, 4), (4, 5), (5, 3), (3, 0), (6, 7), (7, 6), (8, 5), (6, 8)}
+    dsm = dsm_of_arcs(9, arcs)
+    args = build_parser().parse_args(["--chromosomes", "50", "--generations", "20"])
+    outcome = sequence(dsm, args)
+    assert [sorted(block.elements) for block in outcome.blocks] == [[0, 1, 2], [3, 4, 5], [8], [6, 7]]
+    assert [block.feedback for block in outcome.blocks] == [1, 1, 0, 1]
+    assert outcome.runs == 2
+    assert feedback_count(dsm, outcome.order) == outcome.feedback == 3
+    assert outcome.fitness == 36 - 3
+    # The generations' fitness is that of the whole matrix: each three-cycle is at its best of
+    # 1 feedback mark in most of 50 chromosomes, and the pair always holds 1.
+    assert len(outcome.best) == len(outcome.mean) == 21  # the first population and 20 more
+    assert outcome.first_generation == 0
+    assert max(outcome.best) == outcome.fitness
+    assert all(mean <= best <= outcome.fitness for mean, best in zip(outcome.mean, outcome.best))
 
 
 # --- the import graph of a library folder -------------------------------------------------
@@ -199,9 +323,17 @@ def ring_csv(tmp_path):
     return path, Dsm(tuple(names), tuple(tuple(bool(cell) for cell in row) for row in ring_matrix(12)))
 
 
-def test_script_reports_counts_it_can_back_up(ring_csv, tmp_path):
+@pytest.mark.parametrize(
+    "option, partition_lines",
+    [
+        ([], "partition: 1 block in dependency order, of sizes 12\nfeedback marks inside blocks: "),
+        (["--no-partition"], None),
+    ],
+    ids=["partitioned", "whole"],
+)
+def test_script_reports_counts_it_can_back_up(ring_csv, tmp_path, option, partition_lines):
     path, dsm = ring_csv
-    done = run_script("--csv", str(path), "--chromosomes", "10", "--generations", "5", cwd=tmp_path)
+    done = run_script("--csv", str(path), "--chromosomes", "10", "--generations", "5", *option, cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     assert "size: 12 elements, 24 marks" in done.stdout
     before, (feedback, fitness, pairs, subtracted), recounted = reported(done.stdout, dsm)
@@ -209,6 +341,33 @@ def test_script_reports_counts_it_can_back_up(ring_csv, tmp_path):
     assert (pairs, subtracted, fitness) == (66, feedback, 66 - feedback)
     assert recounted == feedback
     assert re.search(r"sequence_sga: 10 chromosomes, 5 generations in \d+\.\d\d s", done.stdout)
+    if partition_lines is None:
+        assert "partition" not in done.stdout
+    else:
+        assert partition_lines in done.stdout
+
+
+def test_script_sequences_each_block_on_its_own(tmp_path):
+    # A ring of 6 and a ring of 5 that depends on it, a mutual pair, and loose elements between them.
+    size = 16
+    rows = [[0] * size for _ in range(size)]
+    for first, length in ((2, 6), (9, 5)):
+        for offset, row in enumerate(ring_matrix(length)):
+            rows[first + offset][first:first + length] = row
+    for row, column in ((9, 3), (14, 15), (15, 14), (14, 12), (8, 13), (2, 1)):
+        rows[row][column] = 1
+    names = [f"el{index:02}" for index in range(size)]
+    path = tmp_path / "blocks.csv"
+    write_csv(path, names, rows)
+    dsm = Dsm(tuple(names), tuple(tuple(bool(cell) for cell in row) for row in rows))
+    done = run_script("--csv", str(path), "--chromosomes", "20", "--generations", "10", cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    assert "partition: 6 blocks in dependency order, of sizes 1 ×2, 6, 5, 1, 2\n" in done.stdout
+    inside = re.search(r"feedback marks inside blocks: (\d+) in a block of 6, (\d+) in a block of 5, "
+                       r"1 in a block of 2; none between blocks\n", done.stdout)
+    _, (feedback, _, _, _), recounted = reported(done.stdout, dsm)
+    assert recounted == feedback == int(inside.group(1)) + int(inside.group(2)) + 1
+    assert "(2 runs, one per block of 3 or more elements)" in done.stdout
 
 
 def test_script_reads_a_library_folder(tmp_path):
