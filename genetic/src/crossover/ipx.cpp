@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -29,6 +30,21 @@ struct Scratch {
   std::size_t keep_capacity = 0;
   std::vector<std::size_t> free_positions;
   std::vector<Gene> fresh;
+  // The small-value path's two sets, S1 then S2, one stamp per value and a spare slot
+  // each that takes the stamps of positions not kept.
+  std::vector<std::uint32_t> stamps;
+  std::uint32_t stamp = 0;
+
+  // Empties both sets for values below `bound`; returns their common stamp.
+  std::uint32_t reset_stamps(std::size_t bound) {
+    if (stamps.size() < 2 * (bound + 1)) stamps.resize(2 * (bound + 1), 0);
+    if (++stamp == 0) {
+      // After 2^32 resets old stamps could match again: clear them once.
+      std::fill(stamps.begin(), stamps.end(), 0);
+      stamp = 1;
+    }
+    return stamp;
+  }
 
   std::span<bool> keep_mask(std::size_t length) {
     if (keep_capacity < length) {
@@ -42,6 +58,77 @@ struct Scratch {
 Scratch& scratch() {
   thread_local Scratch instance;
   return instance;
+}
+
+// An upper bound of every gene of both parents (at most twice the largest): an OR
+// needs no compare, so it runs over whole vector registers.
+Gene gene_bound(std::span<const Gene> a, std::span<const Gene> b) {
+  Gene bits = 0;
+  for (const Gene gene : a) bits |= gene;
+  for (const Gene gene : b) bits |= gene;
+  return bits;
+}
+
+// Inserts the donor's genes into the set whose stamps are `set`, and places those that
+// were new, in donor order, at the free positions in position order.
+// The buffers never overlap one another or the parents, which the loops tell the compiler.
+void fill_from_donor(Gene* __restrict child, std::size_t length, std::span<const std::size_t> free_positions,
+                     std::span<const Gene> donor, std::uint32_t* __restrict set, std::uint32_t stamp,
+                     Gene* __restrict fresh) {
+  const Gene* __restrict const from = donor.data();
+  const std::size_t n = donor.size();
+  std::size_t placed = 0;
+  for (std::size_t k = 0; k < n; ++k) {
+    const Gene gene = from[k];
+    const bool is_new = set[gene] != stamp;
+    set[gene] = stamp;
+    fresh[placed] = gene;
+    placed += is_new ? 1 : 0;
+  }
+  if (placed > free_positions.size()) [[unlikely]] fault_no_free_position(length);
+  const std::size_t* __restrict const to = free_positions.data();
+  for (std::size_t t = 0; t < placed; ++t) child[to[t]] = fresh[t];
+}
+
+// The same children as the general path below when every gene is below `bound`: both
+// kept sets are stamp arrays indexed by value, filled in one pass over the positions
+// with no branch on the coin flips (a position not kept stamps the spare slot).
+std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std::span<const bool> keep,
+                                             std::span<const Gene> a, std::span<const Gene> b) {
+  const std::size_t length = a.size();
+  const std::size_t common = std::min(length, b.size());
+  const std::uint32_t stamp = s.reset_stamps(bound);
+  std::uint32_t* __restrict const set1 = s.stamps.data();
+  std::uint32_t* __restrict const set2 = set1 + bound + 1;
+  std::size_t* __restrict const free_positions = s.free_positions.data();
+  const bool* __restrict const kept_at = keep.data();
+  const Gene* __restrict const pa = a.data();
+  const Gene* __restrict const pb = b.data();
+
+  Genes child1(length, 0);
+  Genes child2(length, 0);
+  Gene* __restrict const c1 = child1.data();
+  Gene* __restrict const c2 = child2.data();
+  std::size_t n_free = 0;
+  for (std::size_t i = 0; i < common; ++i) {
+    const bool kept = kept_at[i];
+    free_positions[n_free] = i;
+    n_free += kept ? 0 : 1;
+    const Gene ga = pa[i];
+    const Gene gb = pb[i];
+    const Gene take = Gene{0} - static_cast<Gene>(kept);
+    c1[i] = ga & take;
+    c2[i] = gb & take;
+    set1[kept ? ga : bound] = stamp;
+    set2[kept ? gb : bound] = stamp;
+  }
+  // Beyond the second parent nothing is kept (checked by the caller).
+  for (std::size_t i = common; i < length; ++i) free_positions[n_free++] = i;
+
+  const std::span<const std::size_t> free_list(free_positions, n_free);
+  fill_from_donor(c1, length, free_list, b, set1, stamp, s.fresh.data());
+  fill_from_donor(c2, length, free_list, a, set2, stamp, s.fresh.data());
+  return {std::move(child1), std::move(child2)};
 }
 
 Gene max_gene(std::span<const Gene> a, std::span<const Gene> b) {
@@ -72,6 +159,11 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
   Scratch& s = scratch();
   if (s.free_positions.size() < length) s.free_positions.resize(length);
   if (s.fresh.size() < std::max(length, b.size())) s.fresh.resize(std::max(length, b.size()));
+
+  // Orderings of 0..n-1, the usual parents, take the stamp arrays; a value array stays
+  // within a few times the chromosome length, larger values go to the hashed sets.
+  const Gene bound = gene_bound(a, b);
+  if (bound < 4 * (length + b.size()) + 64) return small_value_children(s, bound + 1, keep, a, b);
 
   // Kept positions take their own parent's gene; the others are listed as free.
   Genes child1(length, 0);

@@ -39,14 +39,18 @@ Outcome outcome_of(Evaluate&& evaluate) {
 }
 
 // Marks and non-marks in several spellings: NaN and -7 are marks, -0.0 is not.
-MarkMatrix random_matrix(RandomSource& rng, std::uint64_t dimension, double density) {
+std::vector<double> random_cells(RandomSource& rng, std::uint64_t dimension, double density) {
   static constexpr double kMarkCells[] = {1.0, std::numeric_limits<double>::quiet_NaN(), 0.5, -7.0};
   static constexpr double kEmptyCells[] = {0.0, -0.0};
   std::vector<double> cells(dimension * dimension);
   for (double& cell : cells) {
     cell = rng.uniform_f64() < density ? kMarkCells[rng.uniform_index(0, 4)] : kEmptyCells[rng.uniform_index(0, 2)];
   }
-  return MarkMatrix(std::move(cells), dimension);
+  return cells;
+}
+
+MarkMatrix random_matrix(RandomSource& rng, std::uint64_t dimension, double density) {
+  return MarkMatrix(random_cells(rng, dimension, density), dimension);
 }
 
 // Gene sequences of every shape a run can produce, most of them orderings.
@@ -148,12 +152,14 @@ TEST(BitParallelPopulation, MatchesChromosomeByChromosome) {
 TEST(MarkMatrixLines, HoldEachMarkOnceByRowAndByColumn) {
   // 65 columns: the last mark of each line lands in a second word, within a block of four.
   RandomSource rng = RandomSource::from_seed(3);
-  const MarkMatrix matrix = random_matrix(rng, 65, 0.4);
+  const std::vector<double> cells = random_cells(rng, 65, 0.4);
+  const MarkMatrix matrix(cells, 65);
   ASSERT_EQ(matrix.words(), 4u);
   for (std::uint64_t r = 0; r < 65; ++r) {
     std::uint64_t row_total = 0;
     for (std::uint64_t c = 0; c < 65; ++c) {
-      const bool mark = MarkMatrix::is_mark(matrix.cells()[r * 65 + c]);
+      const bool mark = MarkMatrix::is_mark(cells[r * 65 + c]);
+      EXPECT_EQ(matrix.mark(r, c), mark) << r << ", " << c;
       EXPECT_EQ((matrix.row_line(r)[c / 64] >> (c % 64)) & 1, mark) << r << ", " << c;
       EXPECT_EQ((matrix.column_line(c)[r / 64] >> (r % 64)) & 1, mark) << r << ", " << c;
       row_total += mark;
@@ -164,6 +170,42 @@ TEST(MarkMatrixLines, HoldEachMarkOnceByRowAndByColumn) {
     EXPECT_EQ(matrix.row_line(r)[2] | matrix.row_line(r)[3], 0u);
     EXPECT_EQ(matrix.column_line(r)[1] >> 1, 0u);
     EXPECT_EQ(matrix.column_line(r)[2] | matrix.column_line(r)[3], 0u);
+  }
+}
+
+// Lines of 8, 12 and 16 words have loops of their own, and longer ones a loop that
+// reads the length at run time: each against the pairwise loop, orderings and not.
+TEST(BitParallelLineLengths, EveryLengthMatchesThePairwiseLoop) {
+  RandomSource rng = RandomSource::from_seed(0x1e9);
+  for (const std::uint64_t dimension : {257, 511, 700, 1000, 1030}) {
+    const MarkMatrix matrix = random_matrix(rng, dimension, dimension % 2 == 0 ? 0.1 : 0.5);
+    for (const EvaluatorKind kind :
+         {EvaluatorKind::FeedbackMarks, EvaluatorKind::FeedbackDistance, EvaluatorKind::LowerLeftDistance}) {
+      const auto evaluator = make_matrix_evaluator(kind, matrix, 5);
+      for (int trial = 0; trial < 6; ++trial) {
+        Genes genes = rng.sample_indices(dimension, trial < 3 ? dimension : rng.uniform_index(2, dimension));
+        if (trial == 5) genes.back() = genes.front();  // a repeat, found only after the loop
+        const Outcome expected = outcome_of([&] { return pairwise_fitness(kind, matrix, 5, genes); });
+        ASSERT_EQ(outcome_of([&] { return evaluator->fitness_of(genes); }), expected)
+            << "D " << dimension << ", trial " << trial;
+      }
+    }
+  }
+}
+
+TEST(MarkMatrixLines, ColumnCountsMatchTheCells) {
+  RandomSource rng = RandomSource::from_seed(4);
+  for (const std::uint64_t dimension : {1, 64, 200, 300}) {
+    const std::vector<double> cells = random_cells(rng, dimension, 0.3);
+    const MarkMatrix matrix(cells, dimension);
+    for (std::uint64_t c = 0; c < dimension; ++c) {
+      std::uint64_t total = 0;
+      for (std::uint64_t r = 0; r < dimension; ++r) {
+        total += MarkMatrix::is_mark(cells[r * dimension + c]);
+        ASSERT_EQ(matrix.mark(r, c), MarkMatrix::is_mark(cells[r * dimension + c])) << r << ", " << c;
+      }
+      EXPECT_EQ(matrix.column_marks(c), total) << "D " << dimension << ", column " << c;
+    }
   }
 }
 

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "evaluator/mark_matrix.hpp"
 #include "evaluator/matrix_evaluator.hpp"
@@ -32,7 +33,7 @@ class ValueEvaluator final : public EvaluatorOperator {
 
 }  // namespace
 
-std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options) {
+std::unique_ptr<EvaluatorOperator> make_evaluator(EvaluatorMatrix options) {
   switch (options.kind) {
     case EvaluatorKind::FeedbackDistance:
     case EvaluatorKind::FeedbackMarks:
@@ -45,7 +46,8 @@ std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options
   // D is the double-precision root truncated, and the refusal names that D, not a corrected one.
   const auto dimension = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(length)));
   if (dimension * dimension != length) throw ConfigError(matrix_size_message(dimension, length));
-  return make_matrix_evaluator(options.kind, MarkMatrix(options.matrix, dimension), options.offset.value_or(0));
+  MarkMatrix marks(std::move(options.matrix), dimension);
+  return make_matrix_evaluator(options.kind, std::move(marks), options.offset.value_or(0));
 }
 
 std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorValue& options) {

@@ -25,8 +25,9 @@ struct EvaluatorValue {
 };
 
 // ConfigError "unrecognized evaluator options" for kind Value, or the matrix-size
-// message when the matrix is not square.
-std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options);
+// message when the matrix is not square. Taken by value: a caller that moves its
+// options in lets the cells go as soon as they are packed.
+std::unique_ptr<EvaluatorOperator> make_evaluator(EvaluatorMatrix options);
 std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorValue& options);
 
 }  // namespace genetic

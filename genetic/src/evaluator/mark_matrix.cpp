@@ -1,25 +1,45 @@
 #include "evaluator/mark_matrix.hpp"
 
+#include <bit>
 #include <utility>
 
 namespace genetic {
 
 MarkMatrix::MarkMatrix(std::vector<double> cells, std::uint64_t dimension)
-    : cells_(std::move(cells)),
-      dimension_(dimension),
+    : dimension_(dimension),
       words_(static_cast<std::size_t>((dimension + 64 * kBlockWords - 1) / (64 * kBlockWords)) * kBlockWords),
       row_lines_(dimension * words_, 0),
       column_lines_(dimension * words_, 0),
       row_marks_(dimension, 0),
       column_marks_(dimension, 0) {
+  // One pass over the cells builds the row lines a word at a time; the column lines
+  // then take the set bits of the rows, so that pass costs one step per mark.
+  const double* cell = cells.data();
   for (std::uint64_t r = 0; r < dimension_; ++r) {
-    for (std::uint64_t c = 0; c < dimension_; ++c) {
-      if (!mark(r, c)) continue;
-      row_lines_[r * words_ + c / 64] |= std::uint64_t{1} << (c % 64);
-      column_lines_[c * words_ + r / 64] |= std::uint64_t{1} << (r % 64);
-      ++row_marks_[r];
-      ++column_marks_[c];
+    std::uint64_t* const row = row_lines_.data() + r * words_;
+    for (std::uint64_t c0 = 0; c0 < dimension_; c0 += 64) {
+      const std::uint64_t width = dimension_ - c0 < 64 ? dimension_ - c0 : 64;
+      std::uint64_t word = 0;
+      for (std::uint64_t k = 0; k < width; ++k) word |= static_cast<std::uint64_t>(is_mark(cell[k])) << k;
+      cell += width;
+      row[c0 / 64] = word;
     }
+  }
+  std::vector<double>().swap(cells);
+  for (std::uint64_t r = 0; r < dimension_; ++r) {
+    const std::uint64_t* const row = row_line(r);
+    const std::uint64_t row_bit = std::uint64_t{1} << (r % 64);
+    for (std::size_t w = 0; w < words_; ++w) {
+      row_marks_[r] += static_cast<std::uint64_t>(std::popcount(row[w]));
+      for (std::uint64_t bits = row[w]; bits != 0; bits &= bits - 1) {
+        const std::uint64_t c = w * 64 + static_cast<std::uint64_t>(std::countr_zero(bits));
+        column_lines_[c * words_ + r / 64] |= row_bit;
+      }
+    }
+  }
+  for (std::uint64_t c = 0; c < dimension_; ++c) {
+    const std::uint64_t* const column = column_line(c);
+    for (std::size_t w = 0; w < words_; ++w) column_marks_[c] += static_cast<std::uint64_t>(std::popcount(column[w]));
   }
 }
 

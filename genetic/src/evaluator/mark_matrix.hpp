@@ -1,7 +1,8 @@
 #pragma once
-// The square matrix a matrix evaluator reads, kept twice: as the cells the caller
-// gave (read by the plain pairwise loop) and as its marks packed into bit lines, one
-// per row and one per column, that the bit-parallel counting ANDs and counts.
+// The square matrix a matrix evaluator reads, as its marks packed into bit lines, one
+// per row and one per column: the bit-parallel counting ANDs and counts them, and the
+// plain pairwise loop reads single marks from the row lines. The cells themselves are
+// not kept: whether a cell is a mark is decided once, when the lines are packed.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -10,17 +11,17 @@ namespace genetic {
 
 class MarkMatrix {
  public:
-  // `cells` holds dimension * dimension values, cell (r, c) at r * dimension + c.
+  // `cells` holds dimension * dimension values, cell (r, c) at r * dimension + c; it
+  // is released once packed.
   MarkMatrix(std::vector<double> cells, std::uint64_t dimension);
 
   // NaN compares unequal to everything, so it is a mark; -0.0 == 0.0, so it is not.
   static bool is_mark(double cell) noexcept { return cell != 0.0; }
 
   std::uint64_t dimension() const noexcept { return dimension_; }
-  const std::vector<double>& cells() const noexcept { return cells_; }
   // Callers check both indices against dimension() first.
   bool mark(std::uint64_t row, std::uint64_t column) const noexcept {
-    return is_mark(cells_[row * dimension_ + column]);
+    return (row_lines_[row * words_ + column / 64] >> (column % 64)) & 1;
   }
 
   // 64-bit words in one bit line: ceil(dimension / 64) rounded up to a whole block,
@@ -37,7 +38,6 @@ class MarkMatrix {
   std::uint64_t column_marks(std::uint64_t column) const noexcept { return column_marks_[column]; }
 
  private:
-  std::vector<double> cells_;
   std::uint64_t dimension_ = 0;
   std::size_t words_ = 0;
   std::vector<std::uint64_t> row_lines_;

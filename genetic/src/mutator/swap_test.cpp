@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <functional>
 #include <numeric>
 #include <string>
@@ -84,6 +86,29 @@ TEST_P(SwapMutateGenesReplay, DrawsInOrderAndKeepsAnOrdering) {
 }
 
 INSTANTIATE_TEST_SUITE_P(PSwap, SwapMutateGenesReplay, ::testing::Values(0.0, 0.3, 1.0));
+
+// The integer threshold must agree with the float test "not u > p" at the draws on
+// either side of it and at both ends, for every kind of p.
+class SwapThreshold : public ::testing::TestWithParam<double> {};
+
+TEST_P(SwapThreshold, AgreesWithTheFloatTest) {
+  const double p = GetParam();
+  const std::uint64_t below = swap_draws_below(p);
+  constexpr std::uint64_t kAll = std::uint64_t{1} << 53;
+  ASSERT_LE(below, kAll);
+  const auto swaps = [p](std::uint64_t k) { return !(static_cast<double>(k) * 0x1.0p-53 > p); };
+  for (const std::uint64_t k : {std::uint64_t{0}, std::uint64_t{1}, below - 2, below - 1, below, below + 1,
+                                kAll - 2, kAll - 1}) {
+    if (k >= kAll) continue;  // outside the draws (including wrapped values near 0)
+    EXPECT_EQ(k < below, swaps(k)) << "p " << p << ", k " << k;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Values, SwapThreshold,
+    ::testing::Values(0.0, -0.0, -1.0, -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::denorm_min(),
+                      0x1.0p-53, 0x1.8p-53, 0x1.0p-54, 1.0 / 3.0, 0.005, 0.5, std::nextafter(1.0, 0.0), 1.0, 2.5,
+                      std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()));
 
 TEST(SwapMutateGenes, TwoGenesBothSwappedRestoreTheOrder) {
   auto rng = RandomSource::from_seed(4);
