@@ -2,6 +2,7 @@
 // The pseudo-random stream every draw of a run comes from: one per thread, keyed
 // from the operating system and rekeyed from it now and then. Concrete and final,
 // so that draws inline into the operators' loops.
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <vector>
@@ -37,6 +38,14 @@ class RandomSource final {
     pending_ = static_cast<std::uint32_t>(word >> 32);
     return low | (word << 32);
   }
+  // One flag per 32-bit word of the stream, `count` of them into `out`: whether the
+  // word's top bit is clear. The same draws as `count` calls of next_u32, with the
+  // state held in registers throughout (stores to `out` cannot be taken to change it).
+  void top_bits_clear(bool* out, std::size_t count) noexcept;
+  // Draws next_u64 for positions `from`, `from` + 1, ... before `to` and stops after
+  // the first whose top 53 bits are below `below`, returning that position (`to` when
+  // none is): the same draws as that loop of next_u64 calls, with the state in registers.
+  std::uint64_t first_draw_below(std::uint64_t below, std::uint64_t from, std::uint64_t to) noexcept;
   // The top 53 bits of next_u64 scaled by 2^-53: in [0, 1), never 1.0.
   double uniform_f64() noexcept { return static_cast<double>(next_u64() >> 11) * 0x1.0p-53; }
   // Uniform in [low, high); a Fault "cannot sample empty range" when low >= high.

@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <map>
+#include <memory>
 #include <numeric>
 #include <string>
 #include <thread>
@@ -75,6 +76,48 @@ TEST(RandomSourcePinned, OddWordThenU64) {
   auto rng = RandomSource::from_seed(7);
   rng.next_u32();
   EXPECT_EQ(rng.next_u64(), 0xfa4e9e140e2c1a00ULL);
+}
+
+// The flags drawn in one pass are the top bits of the same words next_u32 gives, and
+// leave the stream where those calls would: a word already split, odd counts and none.
+TEST(RandomSourceTopBits, MatchSingleWords) {
+  for (const int words_before : {0, 1}) {
+    for (const std::size_t count : {0, 1, 2, 5, 8, 17, 200}) {
+      auto a = RandomSource::from_seed(99 + count);
+      auto b = RandomSource::from_seed(99 + count);
+      for (int k = 0; k < words_before; ++k) ASSERT_EQ(a.next_u32(), b.next_u32());
+      // Exactly `count` flags, so a sanitizer build catches a write past them.
+      const auto flags = std::make_unique<bool[]>(count);
+      a.top_bits_clear(flags.get(), count);
+      for (std::size_t k = 0; k < count; ++k) {
+        ASSERT_EQ(flags[k], (b.next_u32() >> 31) == 0) << words_before << " before, flag " << k << " of " << count;
+      }
+      EXPECT_EQ(a.next_u64(), b.next_u64()) << words_before << " before, " << count << " flags";
+      EXPECT_EQ(a.next_u32(), b.next_u32());
+    }
+  }
+}
+
+// The skipping loop stops at the position the loop of next_u64 calls would, with the
+// stream left where those calls leave it: none found, one found, the first position.
+TEST(RandomSourceFirstDrawBelow, MatchesDrawByDraw) {
+  for (const int words_before : {0, 1}) {
+    for (const std::uint64_t below : {std::uint64_t{0}, std::uint64_t{1} << 48, std::uint64_t{1} << 52,
+                                      std::uint64_t{1} << 53}) {
+      auto a = RandomSource::from_seed(500 + below);
+      auto b = RandomSource::from_seed(500 + below);
+      for (int k = 0; k < words_before; ++k) ASSERT_EQ(a.next_u32(), b.next_u32());
+      for (std::uint64_t from = 3; from < 300;) {
+        std::uint64_t expected = from;
+        while (expected < 300 && (b.next_u64() >> 11) >= below) ++expected;
+        const std::uint64_t found = a.first_draw_below(below, from, 300);
+        ASSERT_EQ(found, expected) << words_before << " before, below " << below << ", from " << from;
+        from = found + 1;
+      }
+      EXPECT_EQ(a.next_u64(), b.next_u64());
+      EXPECT_EQ(a.next_u32(), b.next_u32());
+    }
+  }
 }
 
 class RandomSourceWordSplit : public ::testing::TestWithParam<int> {};

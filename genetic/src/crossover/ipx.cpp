@@ -30,6 +30,9 @@ struct Scratch {
   std::size_t keep_capacity = 0;
   std::vector<std::size_t> free_positions;
   std::vector<Gene> fresh;
+  // The small-value path's children, each with a spare slot at the end.
+  std::vector<Gene> child1;
+  std::vector<Gene> child2;
   // The small-value path's two sets, S1 then S2, one stamp per value and a spare slot
   // each that takes the stamps of positions not kept.
   std::vector<std::uint32_t> stamps;
@@ -64,30 +67,36 @@ Scratch& scratch() {
 // needs no compare, so it runs over whole vector registers.
 Gene gene_bound(std::span<const Gene> a, std::span<const Gene> b) {
   Gene bits = 0;
+#pragma GCC unroll 4
   for (const Gene gene : a) bits |= gene;
+#pragma GCC unroll 4
   for (const Gene gene : b) bits |= gene;
   return bits;
 }
 
 // Inserts the donor's genes into the set whose stamps are `set`, and places those that
-// were new, in donor order, at the free positions in position order.
+// were new, in donor order, at the free positions in position order. Every gene is
+// written at the next free position whether new or not (a gene that was not new is
+// overwritten by the next new one), so no branch hangs on the set test; `to` goes on
+// past the free positions, up to the donor's length, with a spare slot, `length`.
+// Positions left without a gene are zeroed again afterwards.
 // The buffers never overlap one another or the parents, which the loops tell the compiler.
-void fill_from_donor(Gene* __restrict child, std::size_t length, std::span<const std::size_t> free_positions,
-                     std::span<const Gene> donor, std::uint32_t* __restrict set, std::uint32_t stamp,
-                     Gene* __restrict fresh) {
+void fill_from_donor(Gene* __restrict child, std::size_t length, const std::size_t* __restrict to,
+                     std::size_t n_free, std::span<const Gene> donor, std::uint32_t* __restrict set,
+                     std::uint32_t stamp) {
   const Gene* __restrict const from = donor.data();
   const std::size_t n = donor.size();
   std::size_t placed = 0;
+#pragma GCC unroll 4
   for (std::size_t k = 0; k < n; ++k) {
     const Gene gene = from[k];
     const bool is_new = set[gene] != stamp;
     set[gene] = stamp;
-    fresh[placed] = gene;
+    child[to[placed]] = gene;
     placed += is_new ? 1 : 0;
   }
-  if (placed > free_positions.size()) [[unlikely]] fault_no_free_position(length);
-  const std::size_t* __restrict const to = free_positions.data();
-  for (std::size_t t = 0; t < placed; ++t) child[to[t]] = fresh[t];
+  if (placed > n_free) [[unlikely]] fault_no_free_position(length);
+  for (std::size_t t = placed; t < n_free; ++t) child[to[t]] = 0;
 }
 
 // The same children as the general path below when every gene is below `bound`: both
@@ -105,11 +114,12 @@ std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std:
   const Gene* __restrict const pa = a.data();
   const Gene* __restrict const pb = b.data();
 
-  Genes child1(length, 0);
-  Genes child2(length, 0);
-  Gene* __restrict const c1 = child1.data();
-  Gene* __restrict const c2 = child2.data();
+  // The children are built in scratch buffers with a spare slot at `length` and
+  // copied out once, so no position is written twice in the common case.
+  Gene* __restrict const c1 = s.child1.data();
+  Gene* __restrict const c2 = s.child2.data();
   std::size_t n_free = 0;
+#pragma GCC unroll 2
   for (std::size_t i = 0; i < common; ++i) {
     const bool kept = kept_at[i];
     free_positions[n_free] = i;
@@ -119,16 +129,23 @@ std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std:
     const Gene take = Gene{0} - static_cast<Gene>(kept);
     c1[i] = ga & take;
     c2[i] = gb & take;
-    set1[kept ? ga : bound] = stamp;
-    set2[kept ? gb : bound] = stamp;
+    // The slot by arithmetic, not a select the compiler may turn into a branch.
+    set1[bound ^ ((ga ^ bound) & take)] = stamp;
+    set2[bound ^ ((gb ^ bound) & take)] = stamp;
   }
   // Beyond the second parent nothing is kept (checked by the caller).
-  for (std::size_t i = common; i < length; ++i) free_positions[n_free++] = i;
+  for (std::size_t i = common; i < length; ++i) {
+    c1[i] = 0;
+    c2[i] = 0;
+    free_positions[n_free++] = i;
+  }
+  // Every donor gene may be written once the free positions run out: those writes
+  // go to the spare slot, so the fill needs no bound check per gene.
+  std::fill(free_positions + n_free, free_positions + std::max(length, b.size()) + 1, length);
 
-  const std::span<const std::size_t> free_list(free_positions, n_free);
-  fill_from_donor(c1, length, free_list, b, set1, stamp, s.fresh.data());
-  fill_from_donor(c2, length, free_list, a, set2, stamp, s.fresh.data());
-  return {std::move(child1), std::move(child2)};
+  fill_from_donor(c1, length, free_positions, n_free, b, set1, stamp);
+  fill_from_donor(c2, length, free_positions, n_free, a, set2, stamp);
+  return {Genes(c1, c1 + length), Genes(c2, c2 + length)};
 }
 
 Gene max_gene(std::span<const Gene> a, std::span<const Gene> b) {
@@ -157,13 +174,20 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
   }
 
   Scratch& s = scratch();
-  if (s.free_positions.size() < length) s.free_positions.resize(length);
+  const std::size_t longest = std::max(length, b.size());
+  if (s.free_positions.size() < longest + 1) s.free_positions.resize(longest + 1);
   if (s.fresh.size() < std::max(length, b.size())) s.fresh.resize(std::max(length, b.size()));
 
   // Orderings of 0..n-1, the usual parents, take the stamp arrays; a value array stays
   // within a few times the chromosome length, larger values go to the hashed sets.
   const Gene bound = gene_bound(a, b);
-  if (bound < 4 * (length + b.size()) + 64) return small_value_children(s, bound + 1, keep, a, b);
+  if (bound < 4 * (length + b.size()) + 64) {
+    if (s.child1.size() < length + 1) {
+      s.child1.resize(length + 1);
+      s.child2.resize(length + 1);
+    }
+    return small_value_children(s, bound + 1, keep, a, b);
+  }
 
   // Kept positions take their own parent's gene; the others are listed as free.
   Genes child1(length, 0);
@@ -198,15 +222,8 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
 std::pair<Genes, Genes> IpxCrossover::cross_genes(RandomSource& rng, std::span<const Gene> a,
                                                   std::span<const Gene> b) const {
   const std::span<bool> keep = scratch().keep_mask(a.size());
-  // One next_u32 per position; a next_u64 is the next two of them, low half first,
-  // so its bits 31 and 63 are their top bits.
-  std::size_t i = 0;
-  for (; i + 1 < keep.size(); i += 2) {
-    const std::uint64_t words = rng.next_u64();
-    keep[i] = ((words >> 31) & 1) == 0;
-    keep[i + 1] = (words >> 63) == 0;
-  }
-  if (i < keep.size()) keep[i] = (rng.next_u32() >> 31) == 0;
+  // One next_u32 per position, drawn in one pass.
+  rng.top_bits_clear(keep.data(), keep.size());
   return ipx_children(keep, a, b);
 }
 

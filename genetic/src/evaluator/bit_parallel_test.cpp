@@ -79,7 +79,8 @@ struct AgreementCase {
 
 std::string case_name(const AgreementCase& c) {
   static const char* const kinds[] = {"FeedbackDistance", "FeedbackMarks", "LowerLeftDistance"};
-  return std::string(kinds[static_cast<int>(c.kind)]) + (c.isa == PopcountIsa::Popcnt ? "Popcnt" : "Portable");
+  static const char* const isas[] = {"Portable", "Popcnt", "Avx2"};
+  return std::string(kinds[static_cast<int>(c.kind)]) + isas[static_cast<int>(c.isa)];
 }
 
 void PrintTo(const AgreementCase& c, std::ostream* out) { *out << case_name(c); }
@@ -119,10 +120,13 @@ TEST_P(BitParallelAgreement, MatchesThePairwiseLoop) {
 INSTANTIATE_TEST_SUITE_P(Evaluator, BitParallelAgreement,
                          ::testing::Values(AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Portable},
                                            AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Popcnt},
+                                           AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Avx2},
                                            AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Portable},
                                            AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Popcnt},
+                                           AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Avx2},
                                            AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Portable},
-                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Popcnt}),
+                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Popcnt},
+                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Avx2}),
                          [](const auto& info) { return case_name(info.param); });
 
 // A whole population in one call, mixing cached, counted and pairwise-decided members.
@@ -181,13 +185,16 @@ TEST(BitParallelLineLengths, EveryLengthMatchesThePairwiseLoop) {
     const MarkMatrix matrix = random_matrix(rng, dimension, dimension % 2 == 0 ? 0.1 : 0.5);
     for (const EvaluatorKind kind :
          {EvaluatorKind::FeedbackMarks, EvaluatorKind::FeedbackDistance, EvaluatorKind::LowerLeftDistance}) {
-      const auto evaluator = make_matrix_evaluator(kind, matrix, 5);
       for (int trial = 0; trial < 6; ++trial) {
         Genes genes = rng.sample_indices(dimension, trial < 3 ? dimension : rng.uniform_index(2, dimension));
         if (trial == 5) genes.back() = genes.front();  // a repeat, found only after the loop
         const Outcome expected = outcome_of([&] { return pairwise_fitness(kind, matrix, 5, genes); });
-        ASSERT_EQ(outcome_of([&] { return evaluator->fitness_of(genes); }), expected)
-            << "D " << dimension << ", trial " << trial;
+        for (const PopcountIsa isa : {PopcountIsa::Portable, PopcountIsa::Popcnt, PopcountIsa::Avx2}) {
+          if (!popcount_isa_supported(isa)) continue;
+          const auto evaluator = make_matrix_evaluator(kind, matrix, 5, isa);
+          ASSERT_EQ(outcome_of([&] { return evaluator->fitness_of(genes); }), expected)
+              << "D " << dimension << ", trial " << trial << ", variant " << static_cast<int>(isa);
+        }
       }
     }
   }

@@ -68,10 +68,10 @@ constexpr int kLowerLeft = static_cast<int>(EvaluatorKind::LowerLeftDistance);
 void Arguments(benchmark::internal::Benchmark* b) {
   b->ArgNames({"kind", "D", "density_permille", "variant"});
   for (const int kind : {kMarks, kDistance, kLowerLeft}) {
-    for (const int variant : {-1, 0, 1}) b->Args({kind, 200, 100, variant});
+    for (const int variant : {-1, 0, 1, 2}) b->Args({kind, 200, 100, variant});
   }
   for (const int density : {10, 500}) {
-    for (const int variant : {-1, 0, 1}) b->Args({kMarks, 1000, density, variant});
+    for (const int variant : {-1, 0, 1, 2}) b->Args({kMarks, 1000, density, variant});
   }
 }
 

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "evaluator/bit_parallel.hpp"
+#include "evaluator/bit_parallel_avx2.hpp"
 #include "evaluator/fitness_terms.hpp"
 #include "evaluator/pairwise.hpp"
 #include "fault.hpp"
@@ -54,6 +55,19 @@ class MatrixEvaluator final : public EvaluatorOperator {
     return pairwise_fitness<Kind>(matrix_, offset_, genes);
   }
 
+#if GENETIC_X86_VARIANTS
+  // The same result, counting fixed-length lines with 256-bit vectors.
+  [[gnu::target("avx2,popcnt"), gnu::always_inline]] double compute_avx2(std::span<const Gene> genes) const {
+    std::uint64_t count = 0;
+    bool handled = false;
+    if (avx2::count<Kind>(matrix_, genes, count, handled)) {
+      return fitness_from_count<Kind>(matrix_.dimension(), count, offset_);
+    }
+    if (!handled) return compute(genes);
+    return pairwise_fitness<Kind>(matrix_, offset_, genes);
+  }
+#endif
+
  private:
   MarkMatrix matrix_;
   std::uint64_t offset_;
@@ -92,6 +106,20 @@ template <EvaluatorKind Kind>
                                                                std::span<Chromosome> chromosomes) {
   evaluate_missing(evaluator, chromosomes);
 }
+
+template <EvaluatorKind Kind>
+[[gnu::target("avx2,popcnt"), gnu::flatten]] double fitness_avx2(const MatrixEvaluator<Kind>& evaluator,
+                                                                 std::span<const Gene> genes) {
+  return evaluator.compute_avx2(genes);
+}
+
+template <EvaluatorKind Kind>
+[[gnu::target("avx2,popcnt"), gnu::flatten]] void population_avx2(const MatrixEvaluator<Kind>& evaluator,
+                                                                  std::span<Chromosome> chromosomes) {
+  for (Chromosome& chromosome : chromosomes) {
+    if (!chromosome.fitness) chromosome.fitness = evaluator.compute_avx2(chromosome.genes);
+  }
+}
 #endif
 
 template <EvaluatorKind Kind>
@@ -99,6 +127,7 @@ Variant<Kind> variant_for(PopcountIsa isa) {
   if (!popcount_isa_supported(isa)) fault("the processor does not support the requested popcount variant");
 #if GENETIC_X86_VARIANTS
   if (isa == PopcountIsa::Popcnt) return {&fitness_popcnt<Kind>, &population_popcnt<Kind>};
+  if (isa == PopcountIsa::Avx2) return {&fitness_avx2<Kind>, &population_avx2<Kind>};
 #endif
   return {&fitness_portable<Kind>, &population_portable<Kind>};
 }
@@ -116,11 +145,19 @@ bool popcount_isa_supported(PopcountIsa isa) noexcept {
 #else
       return false;
 #endif
+    case PopcountIsa::Avx2:
+#if GENETIC_X86_VARIANTS
+      __builtin_cpu_init();
+      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
+#else
+      return false;
+#endif
   }
   return false;
 }
 
 PopcountIsa best_popcount_isa() noexcept {
+  if (popcount_isa_supported(PopcountIsa::Avx2)) return PopcountIsa::Avx2;
   return popcount_isa_supported(PopcountIsa::Popcnt) ? PopcountIsa::Popcnt : PopcountIsa::Portable;
 }
 

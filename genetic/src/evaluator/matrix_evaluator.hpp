@@ -11,8 +11,9 @@ namespace genetic {
 
 // The instruction sets the counting loops are compiled for. A default x86-64 build
 // has no popcount instruction, so the variant is chosen once, when an evaluator is
-// made, from what the processor reports.
-enum class PopcountIsa : std::uint8_t { Portable = 0, Popcnt = 1 };
+// made, from what the processor reports. Avx2 counts fixed-length lines (up to 1024
+// genes) with 256-bit vectors and longer ones as Popcnt does.
+enum class PopcountIsa : std::uint8_t { Portable = 0, Popcnt = 1, Avx2 = 2 };
 
 bool popcount_isa_supported(PopcountIsa isa) noexcept;
 // The fastest supported variant.

@@ -23,9 +23,9 @@ inline void mutate_copy(const MutatorSwap& mutator, RandomSource& rng, Chromosom
 void MutatorSwap::mutate_genes(RandomSource& rng, Genes& genes) const {
   const std::uint64_t length = genes.size();
   const std::uint64_t below = swap_draws_below(p_swap);
-  for (std::uint64_t i = 0; i < length; ++i) {
-    // The position test is not strict: with p_swap = 0.0 a draw of exactly 0.0 still swaps.
-    if ((rng.next_u64() >> 11) >= below) continue;
+  // The position test is not strict: with p_swap = 0.0 a draw of exactly 0.0 still swaps.
+  // The draws of the positions that do not swap run in one call.
+  for (std::uint64_t i = 0; (i = rng.first_draw_below(below, i, length)) < length; ++i) {
     // One gene has no partner: uniform_index(0, 0) faults with the empty-range message.
     const std::uint64_t j = swap_partner(i, rng.uniform_index(0, length - 1));
     std::swap(genes[i], genes[j]);
