@@ -15,7 +15,6 @@ from travok import (
     EvaluatorKinds,
     EvaluatorMatrix,
     EvaluatorValue,
-    FitnessStatistics,
     HallOfFame,
     Lineage,
     MutatorSwap,
