@@ -41,6 +41,36 @@ void ensure_nonzero(std::uint64_t (&state)[4]) noexcept {
 
 }  // namespace
 
+class RandomSource::Local {
+ public:
+  explicit Local(RandomSource& owner) noexcept : owner_(owner), from_os_(owner.from_os_) { load(); }
+  Local(const Local&) = delete;
+  ~Local() { store(); }
+
+  std::uint64_t next() noexcept {
+    if (from_os_ && --until_ == 0) [[unlikely]] {
+      store();
+      owner_.rekey();
+      load();
+    }
+    return step(s0_, s1_, s2_, s3_);
+  }
+
+ private:
+  void load() noexcept {
+    s0_ = owner_.state_[0], s1_ = owner_.state_[1], s2_ = owner_.state_[2], s3_ = owner_.state_[3];
+    until_ = owner_.until_rekey_;
+  }
+  void store() noexcept {
+    owner_.state_[0] = s0_, owner_.state_[1] = s1_, owner_.state_[2] = s2_, owner_.state_[3] = s3_;
+    owner_.until_rekey_ = until_;
+  }
+
+  RandomSource& owner_;
+  const bool from_os_;
+  std::uint64_t s0_, s1_, s2_, s3_, until_;
+};
+
 RandomSource RandomSource::from_os() {
   RandomSource source;
   if (!read_os_random(source.state_, sizeof source.state_)) {
@@ -75,74 +105,43 @@ void RandomSource::top_bits_clear(bool* out, std::size_t count) noexcept {
     out[i++] = (pending_ >> 31) == 0;
     has_pending_ = false;
   }
-  std::uint64_t s0 = state_[0], s1 = state_[1], s2 = state_[2], s3 = state_[3];
-  std::uint64_t until = until_rekey_;
-  const bool from_os = from_os_;
-  // next_word64 on the locals.
-  const auto next = [&]() noexcept {
-    if (from_os && --until == 0) [[unlikely]] {
-      state_[0] = s0, state_[1] = s1, state_[2] = s2, state_[3] = s3;
-      rekey();
-      s0 = state_[0], s1 = state_[1], s2 = state_[2], s3 = state_[3];
-      until = until_rekey_;
+  std::uint32_t high = 0;
+  {
+    Local local(*this);
+    for (; i + 2 <= count; i += 2) {
+      const std::uint64_t word = local.next();
+      out[i] = ((word >> 31) & 1) == 0;
+      out[i + 1] = (word >> 63) == 0;
     }
-    const std::uint64_t result = rotl(s0 + s3, 23) + s0;
-    const std::uint64_t t = s1 << 17;
-    s2 ^= s0;
-    s3 ^= s1;
-    s1 ^= s2;
-    s0 ^= s3;
-    s2 ^= t;
-    s3 = rotl(s3, 45);
-    return result;
-  };
-  for (; i + 2 <= count; i += 2) {
-    const std::uint64_t word = next();
-    out[i] = ((word >> 31) & 1) == 0;
-    out[i + 1] = (word >> 63) == 0;
+    if (i < count) {
+      const std::uint64_t word = local.next();
+      out[i] = ((word >> 31) & 1) == 0;
+      high = static_cast<std::uint32_t>(word >> 32);
+    }
   }
   if (i < count) {
-    const std::uint64_t word = next();
-    out[i] = ((word >> 31) & 1) == 0;
-    pending_ = static_cast<std::uint32_t>(word >> 32);
+    pending_ = high;
     has_pending_ = true;
   }
-  state_[0] = s0, state_[1] = s1, state_[2] = s2, state_[3] = s3;
-  until_rekey_ = until;
 }
 
 std::uint64_t RandomSource::first_draw_below(std::uint64_t below, std::uint64_t from, std::uint64_t to) noexcept {
-  std::uint64_t s0 = state_[0], s1 = state_[1], s2 = state_[2], s3 = state_[3];
-  std::uint64_t until = until_rekey_;
-  const bool from_os = from_os_;
   // With a word split, every next_u64 is the pending half below the next word's low half.
   const bool split = has_pending_;
   std::uint64_t pending = pending_;
   std::uint64_t i = from;
-  for (; i < to; ++i) {
-    if (from_os && --until == 0) [[unlikely]] {
-      state_[0] = s0, state_[1] = s1, state_[2] = s2, state_[3] = s3;
-      rekey();
-      s0 = state_[0], s1 = state_[1], s2 = state_[2], s3 = state_[3];
-      until = until_rekey_;
+  {
+    Local local(*this);
+    for (; i < to; ++i) {
+      const std::uint64_t word = local.next();
+      std::uint64_t draw = word;
+      if (split) {
+        draw = pending | (word << 32);
+        pending = word >> 32;
+      }
+      if ((draw >> 11) < below) break;
     }
-    const std::uint64_t word = rotl(s0 + s3, 23) + s0;
-    const std::uint64_t t = s1 << 17;
-    s2 ^= s0;
-    s3 ^= s1;
-    s1 ^= s2;
-    s0 ^= s3;
-    s2 ^= t;
-    s3 = rotl(s3, 45);
-    std::uint64_t draw = word;
-    if (split) {
-      draw = pending | (word << 32);
-      pending = word >> 32;
-    }
-    if ((draw >> 11) < below) break;
   }
-  state_[0] = s0, state_[1] = s1, state_[2] = s2, state_[3] = s3;
-  until_rekey_ = until;
   pending_ = static_cast<std::uint32_t>(pending);
   return i;
 }

@@ -72,19 +72,26 @@ class RandomSource final {
 
   RandomSource() = default;
   static constexpr std::uint64_t rotl(std::uint64_t x, int k) noexcept { return (x << k) | (x >> (64 - k)); }
-  // xoshiro256++: small state, fast, and well studied.
-  std::uint64_t next_word64() noexcept {
-    if (from_os_ && --until_rekey_ == 0) [[unlikely]] rekey();
-    const std::uint64_t result = rotl(state_[0] + state_[3], 23) + state_[0];
-    const std::uint64_t t = state_[1] << 17;
-    state_[2] ^= state_[0];
-    state_[3] ^= state_[1];
-    state_[1] ^= state_[2];
-    state_[0] ^= state_[3];
-    state_[2] ^= t;
-    state_[3] = rotl(state_[3], 45);
+  // One xoshiro256++ step (small state, fast, and well studied) on a state held in
+  // the members or, for the bulk draws, in locals that stay in registers.
+  static std::uint64_t step(std::uint64_t& s0, std::uint64_t& s1, std::uint64_t& s2, std::uint64_t& s3) noexcept {
+    const std::uint64_t result = rotl(s0 + s3, 23) + s0;
+    const std::uint64_t t = s1 << 17;
+    s2 ^= s0;
+    s3 ^= s1;
+    s1 ^= s2;
+    s0 ^= s3;
+    s2 ^= t;
+    s3 = rotl(s3, 45);
     return result;
   }
+  std::uint64_t next_word64() noexcept {
+    if (from_os_ && --until_rekey_ == 0) [[unlikely]] rekey();
+    return step(state_[0], state_[1], state_[2], state_[3]);
+  }
+  // The state copied into locals for a loop of many draws and written back once;
+  // it rekeys at the same points as next_word64.
+  class Local;
   [[gnu::cold]] void rekey() noexcept;
 
   std::uint64_t state_[4] = {};
