@@ -3,7 +3,6 @@
 #include <sys/random.h>
 
 #include <cerrno>
-#include <numeric>
 
 #include "fault.hpp"
 
@@ -144,18 +143,6 @@ std::uint64_t RandomSource::first_draw_below(std::uint64_t below, std::uint64_t 
   }
   pending_ = static_cast<std::uint32_t>(pending);
   return i;
-}
-
-std::vector<std::uint64_t> RandomSource::sample_indices(std::uint64_t length, std::uint64_t amount) {
-  if (amount > length) fault("cannot sample more distinct indices than the range holds");
-  std::vector<std::uint64_t> indices(length);
-  std::iota(indices.begin(), indices.end(), std::uint64_t{0});
-  // A partial Fisher-Yates shuffle: position i takes a uniform pick of what is left.
-  for (std::uint64_t i = 0; i < amount; ++i) {
-    std::swap(indices[i], indices[uniform_index(i, length)]);
-  }
-  indices.resize(amount);
-  return indices;
 }
 
 std::shared_ptr<RandomSource> thread_random_source() {

@@ -5,6 +5,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <numeric>
+#include <utility>
 #include <vector>
 
 #include "fault.hpp"
@@ -64,8 +66,18 @@ class RandomSource final {
     }
     return low + static_cast<std::uint64_t>(product >> 64);
   }
-  // `amount` distinct values of [0, length) in uniformly random order.
-  std::vector<std::uint64_t> sample_indices(std::uint64_t length, std::uint64_t amount);
+  // `amount` distinct values of [0, length) in uniformly random order, in a vector
+  // that takes its memory from `Allocator`.
+  template <class Allocator = std::allocator<std::uint64_t>>
+  std::vector<std::uint64_t, Allocator> sample_indices(std::uint64_t length, std::uint64_t amount) {
+    if (amount > length) [[unlikely]] fault("cannot sample more distinct indices than the range holds");
+    std::vector<std::uint64_t, Allocator> indices(length);
+    std::iota(indices.begin(), indices.end(), std::uint64_t{0});
+    // A partial Fisher-Yates shuffle: position i takes a uniform pick of what is left.
+    for (std::uint64_t i = 0; i < amount; ++i) std::swap(indices[i], indices[uniform_index(i, length)]);
+    indices.resize(amount);
+    return indices;
+  }
 
  private:
   __extension__ typedef unsigned __int128 Wide;

@@ -9,7 +9,7 @@ static_assert(std::is_same_v<Gene, std::uint64_t>);
 
 Chromosome SequenceGenerator::generate(RandomSource& rng, std::uint64_t n_genes) const {
   // sample_indices of an empty range draws nothing, so n_genes = 0 needs no branch.
-  return Chromosome{rng.sample_indices(n_genes, n_genes), std::nullopt};
+  return Chromosome{rng.sample_indices<Genes::allocator_type>(n_genes, n_genes), std::nullopt};
 }
 
 Chromosomes SequenceGenerator::generate_population(RandomSource& rng, std::uint64_t n_chromosomes,

@@ -68,7 +68,7 @@ TEST(SequenceGenerator, ChromosomesFollowTheStreamInOrder) {
   auto rng = RandomSource::from_seed(77);
   auto replay = RandomSource::from_seed(77);
   const auto population = SequenceGenerator{}.generate_population(rng, 5, 9);
-  for (const auto& chromosome : population) EXPECT_EQ(chromosome.genes, replay.sample_indices(9, 9));
+  for (const auto& chromosome : population) EXPECT_EQ(chromosome.genes, replay.sample_indices<Genes::allocator_type>(9, 9));
   EXPECT_EQ(rng.next_u64(), replay.next_u64());
 }
 

@@ -50,7 +50,7 @@ PyObject* sequence_sga(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyOb
     // Extraction in parameter order: the first unusable argument is the one reported.
     const CoreSettings settings = extract_argument<CoreSettings>(given[0], "settings");
     extract_union_argument(given[1], "generator", kGenerator);  // one kind: nothing to choose
-    auto evaluator_option = extract_union_argument(given[2], "evaluator", kEvaluator);
+    const auto evaluator_option = extract_union_argument(given[2], "evaluator", kEvaluator);
     const auto recorder_option = extract_union_argument(given[3], "recorder", kRecorder);
     const auto selector_option = extract_union_argument(given[4], "selector", kSelector);
     const auto crossover_option = extract_union_argument(given[5], "crossover", kCrossover);
@@ -61,8 +61,7 @@ PyObject* sequence_sga(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyOb
     if (!settings.n_generations) {
       throw ConfigError("with no limit on n_generations and convergence set to never, this would run indefinitely.");
     }
-    // Moved in, so the copied cells are released once packed into bit lines, before the run.
-    const auto evaluator = std::visit([](auto& o) { return make_evaluator(std::move(o)); }, evaluator_option);
+    const auto evaluator = std::visit([](const auto& o) { return make_evaluator(o); }, evaluator_option);
     const auto recorder = std::visit([](const auto& o) { return make_recorder(o); }, recorder_option);
     const auto selector = make_selector(std::get<SelectorKind>(selector_option));
     const auto crossover = std::visit([](const auto& o) { return make_crossover(o); }, crossover_option);

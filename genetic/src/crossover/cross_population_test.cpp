@@ -78,7 +78,7 @@ TEST_P(CrossPopulation, MovingFormMatchesCopyingForm) {
   for (std::uint64_t seed = 1; seed <= 20; ++seed) {
     RandomSource setup = RandomSource::from_seed(seed + 100);
     Chromosomes parents;
-    for (std::size_t i = 0; i < c.n_parents; ++i) parents.push_back({setup.sample_indices(6, 6), 0.5 * i});
+    for (std::size_t i = 0; i < c.n_parents; ++i) parents.push_back({setup.sample_indices<Genes::allocator_type>(6, 6), 0.5 * i});
     RandomSource copying = RandomSource::from_seed(seed);
     RandomSource moving = RandomSource::from_seed(seed);
     const Chromosomes expected = ipx.cross_population(copying, parents, c.count, c.p_crossover);

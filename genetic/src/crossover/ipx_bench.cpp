@@ -13,7 +13,7 @@ void BM_IpxCrossPopulation(benchmark::State& state) {
   const auto n_genes = static_cast<std::uint64_t>(state.range(0));
   RandomSource rng = RandomSource::from_seed(7);
   Chromosomes parents(200);
-  for (Chromosome& parent : parents) parent.genes = rng.sample_indices(n_genes, n_genes);
+  for (Chromosome& parent : parents) parent.genes = rng.sample_indices<Genes::allocator_type>(n_genes, n_genes);
   const IpxCrossover ipx;
   for (auto _ : state) {
     Chromosomes offspring = ipx.cross_population(rng, parents, parents.size(), 1.0);

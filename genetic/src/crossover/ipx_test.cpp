@@ -93,7 +93,7 @@ TEST(IpxChildrenFaults, MoreGenesThanFreePositions) {
   }
 }
 
-Genes permutation(RandomSource& rng, std::size_t n) { return rng.sample_indices(n, n); }
+Genes permutation(RandomSource& rng, std::size_t n) { return rng.sample_indices<Genes::allocator_type>(n, n); }
 
 TEST(IpxCrossover, OneDrawPerPositionTopBitClearKeeps) {
   for (std::uint64_t seed = 1; seed <= 30; ++seed) {

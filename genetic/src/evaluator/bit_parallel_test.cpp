@@ -63,7 +63,7 @@ Genes random_genes(RandomSource& rng, std::uint64_t dimension) {
     return genes;
   }
   const std::uint64_t length = shape <= 2 ? dimension : rng.uniform_index(0, dimension + 1);
-  Genes genes = rng.sample_indices(dimension, length);
+  Genes genes = rng.sample_indices<Genes::allocator_type>(dimension, length);
   if (genes.size() >= 2 && shape == 5) genes[rng.uniform_index(0, genes.size())] = genes[0];  // a repeat
   if (!genes.empty() && shape == 6) {
     const Gene outside = rng.uniform_index(0, 2) == 0 ? dimension : std::numeric_limits<Gene>::max();
@@ -138,7 +138,7 @@ TEST(BitParallelPopulation, MatchesChromosomeByChromosome) {
     const auto evaluator = make_matrix_evaluator(kind, matrix, 3);
     Chromosomes population;
     for (int i = 0; i < 60; ++i) {
-      Genes genes = rng.sample_indices(70, rng.uniform_index(1, 71));
+      Genes genes = rng.sample_indices<Genes::allocator_type>(70, rng.uniform_index(1, 71));
       if (i % 5 == 0 && genes.size() > 1) genes[1] = genes[0];
       population.push_back({std::move(genes), i % 7 == 0 ? std::optional<double>(-1.0) : std::nullopt});
     }
@@ -186,7 +186,7 @@ TEST(BitParallelLineLengths, EveryLengthMatchesThePairwiseLoop) {
     for (const EvaluatorKind kind :
          {EvaluatorKind::FeedbackMarks, EvaluatorKind::FeedbackDistance, EvaluatorKind::LowerLeftDistance}) {
       for (int trial = 0; trial < 6; ++trial) {
-        Genes genes = rng.sample_indices(dimension, trial < 3 ? dimension : rng.uniform_index(2, dimension));
+        Genes genes = rng.sample_indices<Genes::allocator_type>(dimension, trial < 3 ? dimension : rng.uniform_index(2, dimension));
         if (trial == 5) genes.back() = genes.front();  // a repeat, found only after the loop
         const Outcome expected = outcome_of([&] { return pairwise_fitness(kind, matrix, 5, genes); });
         for (const PopcountIsa isa : {PopcountIsa::Portable, PopcountIsa::Popcnt, PopcountIsa::Avx2}) {

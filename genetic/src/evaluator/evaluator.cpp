@@ -33,7 +33,7 @@ class ValueEvaluator final : public EvaluatorOperator {
 
 }  // namespace
 
-std::unique_ptr<EvaluatorOperator> make_evaluator(EvaluatorMatrix options) {
+std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options) {
   switch (options.kind) {
     case EvaluatorKind::FeedbackDistance:
     case EvaluatorKind::FeedbackMarks:
@@ -46,7 +46,7 @@ std::unique_ptr<EvaluatorOperator> make_evaluator(EvaluatorMatrix options) {
   // D is the double-precision root truncated, and the refusal names that D, not a corrected one.
   const auto dimension = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(length)));
   if (dimension * dimension != length) throw ConfigError(matrix_size_message(dimension, length));
-  MarkMatrix marks(std::move(options.matrix), dimension);
+  MarkMatrix marks(options.matrix.values(), dimension);
   return make_matrix_evaluator(options.kind, std::move(marks), options.offset.value_or(0));
 }
 

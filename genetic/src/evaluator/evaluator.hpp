@@ -5,6 +5,7 @@
 #include <optional>
 #include <vector>
 
+#include "evaluator/cells.hpp"
 #include "kinds.hpp"
 #include "operators.hpp"
 
@@ -12,7 +13,7 @@ namespace genetic {
 
 struct EvaluatorMatrix {
   EvaluatorKind kind = EvaluatorKind::FeedbackDistance;
-  std::vector<double> matrix;  // cell (r, c) is element r * D + c
+  Cells matrix;  // cell (r, c) is element r * D + c
   std::optional<std::uint64_t> offset;
 
   bool operator==(const EvaluatorMatrix&) const = default;
@@ -25,9 +26,8 @@ struct EvaluatorValue {
 };
 
 // ConfigError "unrecognized evaluator options" for kind Value, or the matrix-size
-// message when the matrix is not square. Taken by value: a caller that moves its
-// options in lets the cells go as soon as they are packed.
-std::unique_ptr<EvaluatorOperator> make_evaluator(EvaluatorMatrix options);
+// message when the matrix is not square.
+std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options);
 std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorValue& options);
 
 }  // namespace genetic

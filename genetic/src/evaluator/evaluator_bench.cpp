@@ -23,7 +23,7 @@ MarkMatrix random_matrix(RandomSource& rng, std::uint64_t dimension, double dens
 
 Chromosomes random_permutations(RandomSource& rng, std::uint64_t dimension) {
   Chromosomes chromosomes(kPopulation);
-  for (Chromosome& chromosome : chromosomes) chromosome.genes = rng.sample_indices(dimension, dimension);
+  for (Chromosome& chromosome : chromosomes) chromosome.genes = rng.sample_indices<Genes::allocator_type>(dimension, dimension);
   return chromosomes;
 }
 

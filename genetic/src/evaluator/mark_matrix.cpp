@@ -5,7 +5,7 @@
 
 namespace genetic {
 
-MarkMatrix::MarkMatrix(std::vector<double> cells, std::uint64_t dimension)
+MarkMatrix::MarkMatrix(std::span<const double> cells, std::uint64_t dimension)
     : dimension_(dimension),
       words_(static_cast<std::size_t>((dimension + 64 * kBlockWords - 1) / (64 * kBlockWords)) * kBlockWords),
       row_lines_(dimension * words_, 0),
@@ -25,7 +25,6 @@ MarkMatrix::MarkMatrix(std::vector<double> cells, std::uint64_t dimension)
       row[c0 / 64] = word;
     }
   }
-  std::vector<double>().swap(cells);
   for (std::uint64_t r = 0; r < dimension_; ++r) {
     const std::uint64_t* const row = row_line(r);
     const std::uint64_t row_bit = std::uint64_t{1} << (r % 64);

@@ -5,15 +5,15 @@
 // not kept: whether a cell is a mark is decided once, when the lines are packed.
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <vector>
 
 namespace genetic {
 
 class MarkMatrix {
  public:
-  // `cells` holds dimension * dimension values, cell (r, c) at r * dimension + c; it
-  // is released once packed.
-  MarkMatrix(std::vector<double> cells, std::uint64_t dimension);
+  // `cells` holds dimension * dimension values, cell (r, c) at r * dimension + c.
+  MarkMatrix(std::span<const double> cells, std::uint64_t dimension);
 
   // NaN compares unequal to everything, so it is a mark; -0.0 == 0.0, so it is not.
   static bool is_mark(double cell) noexcept { return cell != 0.0; }

@@ -4,10 +4,12 @@
 #include <optional>
 #include <vector>
 
+#include "lineage/gene_memory.hpp"
+
 namespace genetic {
 
 using Gene = std::uint64_t;
-using Genes = std::vector<Gene>;
+using Genes = std::vector<Gene, GeneAllocator<Gene>>;
 
 struct Chromosome {
   Genes genes;

@@ -14,6 +14,7 @@
 #include "binding/errors.hpp"
 #include "binding/object.hpp"
 #include "binding/ref.hpp"
+#include "evaluator/cells.hpp"
 #include "lineage/hall_of_fame.hpp"
 
 namespace binding {
@@ -91,12 +92,12 @@ Ref iterate_set(PyObject* object);
 // The next item of an iterator, or null at its end.
 Ref next_item(PyObject* iterator);
 
-template <class T>
-struct Converter<std::vector<T>> {
-  static std::vector<T> from_py(PyObject* object) {
+template <class T, class A>
+struct Converter<std::vector<T, A>> {
+  static std::vector<T, A> from_py(PyObject* object) {
     Py_ssize_t hint = 0;
     Ref iterator = iterate_sequence(object, hint);
-    std::vector<T> items;
+    std::vector<T, A> items;
     items.reserve(static_cast<std::size_t>(hint));
     while (Ref item = next_item(iterator.get())) items.push_back(from_python<T>(item.get()));
     return items;
@@ -114,6 +115,13 @@ struct Converter<std::vector<T>> {
     }
     return list;
   }
+};
+
+// Matrix cells convert as a list of floats.
+template <>
+struct Converter<genetic::Cells> {
+  static genetic::Cells from_py(PyObject* object) { return from_python<std::vector<double>>(object); }
+  static Ref to_py(const genetic::Cells& cells) { return Converter<std::vector<double>>::to_py(cells.values()); }
 };
 
 // A set of gene sequences; each element converts as a gene list and reads back as a
