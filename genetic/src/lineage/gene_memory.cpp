@@ -2,19 +2,13 @@
 
 #include <sys/mman.h>
 
+#include <atomic>
 #include <bit>
 #include <cstdint>
 #include <mutex>
 
 namespace genetic::gene_memory {
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-// The address sanitizer must see every list as an allocation of its own.
-constexpr bool kPooled = false;
-#else
-constexpr bool kPooled = true;
-#endif
 
 constexpr std::size_t kSlabBytes = std::size_t{2} << 20;  // one huge page
 constexpr std::size_t kHeaderBytes = 64;
@@ -89,6 +83,7 @@ struct SizePool {
 };
 
 constinit SizePool pools[kSizeCount];
+constinit std::atomic<std::size_t> mapped{0};
 
 Slab* map_slab(bool huge) {
   // Twice the size, then trimmed to an aligned slab.
@@ -103,6 +98,7 @@ Slab* map_slab(bool huge) {
   // Only advice: without huge pages the slab still works with small ones.
   if (huge) madvise(reinterpret_cast<void*>(aligned), kSlabBytes, MADV_HUGEPAGE);
 #endif
+  mapped.fetch_add(kSlabBytes, std::memory_order_relaxed);
   Slab* slab = new (reinterpret_cast<void*>(aligned)) Slab;
   slab->bump = slab->first_block();
   return slab;
@@ -161,6 +157,7 @@ void deallocate(void* block, std::size_t bytes) noexcept {
       pool.spare = slab;
     } else {
       munmap(slab, kSlabBytes);
+      mapped.fetch_sub(kSlabBytes, std::memory_order_relaxed);
       --pool.slabs;
     }
     return;
@@ -170,5 +167,7 @@ void deallocate(void* block, std::size_t bytes) noexcept {
   slab->free = freed;
   if (!slab->listed) pool.link(slab);
 }
+
+std::size_t mapped_bytes() noexcept { return mapped.load(std::memory_order_relaxed); }
 
 }  // namespace genetic::gene_memory

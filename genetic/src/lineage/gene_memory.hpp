@@ -14,10 +14,19 @@ namespace gene_memory {
 // Lists longer than this many bytes go to the global allocator.
 inline constexpr std::size_t kLargestPooled = std::size_t{64} << 10;
 
+#if defined(__SANITIZE_ADDRESS__)
+// The address sanitizer must see every list as an allocation of its own.
+inline constexpr bool kPooled = false;
+#else
+inline constexpr bool kPooled = true;
+#endif
+
 // Throws std::bad_alloc when the system has no memory left.
 void* allocate(std::size_t bytes);
 // `bytes` must be the size `block` was allocated with.
 void deallocate(void* block, std::size_t bytes) noexcept;
+// Bytes of slabs mapped now, over all sizes: what the pool holds from the system.
+std::size_t mapped_bytes() noexcept;
 
 }  // namespace gene_memory
 
