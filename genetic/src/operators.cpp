@@ -13,29 +13,27 @@ namespace {
         " for a count of " + std::to_string(n));
 }
 
-// Shared by the copying and the moving forms, so both draw and emit the same.
-// `take(out, i, last_use)` appends parent i to out, moving it when last_use allows.
-template <typename Take>
-Chromosomes cross_pairs(const CrossoverOperator& crossover, RandomSource& rng, std::span<const Chromosome> parents,
-                        Count count, double p_crossover, Take&& take) {
-  const std::uint64_t n = count.value_or(parents.size());
+// Shared by both forms, so both draw and emit the same; `parent(i)` is parent i.
+template <typename Parent>
+Chromosomes cross_pairs(const CrossoverOperator& crossover, RandomSource& rng, std::size_t n_parents, Count count,
+                        double p_crossover, Parent&& parent) {
+  const std::uint64_t n = count.value_or(n_parents);
   if (n == 0) return {};
-  const std::uint64_t n_pairs = parents.size() / 2;
-  if (n_pairs == 0) fault_no_pair(parents.size(), n);
+  const std::uint64_t n_pairs = n_parents / 2;
+  if (n_pairs == 0) fault_no_pair(n_parents, n);
 
-  // Pair uses needed: ceil(n / 2). A use at index t is its pair's last when t + n_pairs reaches that.
-  const std::uint64_t n_uses = n / 2 + (n & 1);
+  const std::uint64_t n_uses = n / 2 + (n & 1);  // pair uses needed: ceil(n / 2)
   Chromosomes offspring;
   offspring.reserve(n_uses * 2);
   std::uint64_t pair = 0;
   for (std::uint64_t use = 0; use < n_uses; ++use) {
-    const std::size_t first = 2 * pair;
+    const Chromosome& a = parent(2 * pair);
+    const Chromosome& b = parent(2 * pair + 1);
     if (rng.uniform_f64() > p_crossover) {
-      const bool last_use = use + n_pairs >= n_uses;
-      take(offspring, first, last_use);
-      take(offspring, first + 1, last_use);
+      offspring.push_back(a);
+      offspring.push_back(b);
     } else {
-      auto [child1, child2] = crossover.cross_pair(rng, parents[first], parents[first + 1]);
+      auto [child1, child2] = crossover.cross_pair(rng, a, b);
       offspring.push_back(std::move(child1));
       offspring.push_back(std::move(child2));
     }
@@ -54,19 +52,35 @@ std::pair<Chromosome, Chromosome> CrossoverOperator::cross_pair(RandomSource& rn
 
 Chromosomes CrossoverOperator::cross_population(RandomSource& rng, std::span<const Chromosome> parents, Count count,
                                                 double p_crossover) const {
-  return cross_pairs(*this, rng, parents, count, p_crossover,
-                     [parents](Chromosomes& out, std::size_t i, bool) { out.push_back(parents[i]); });
+  return cross_pairs(*this, rng, parents.size(), count, p_crossover,
+                     [parents](std::size_t i) -> const Chromosome& { return parents[i]; });
 }
 
-Chromosomes CrossoverOperator::cross_population(RandomSource& rng, Chromosomes&& parents, Count count,
+Chromosomes CrossoverOperator::cross_population(RandomSource& rng, std::span<const Chromosome> population,
+                                                std::span<const std::size_t> picks, Count count,
                                                 double p_crossover) const {
-  return cross_pairs(*this, rng, parents, count, p_crossover, [&parents](Chromosomes& out, std::size_t i, bool last) {
-    if (last) {
-      out.push_back(std::move(parents[i]));
-    } else {
-      out.push_back(parents[i]);
-    }
-  });
+  return cross_pairs(*this, rng, picks.size(), count, p_crossover,
+                     [population, picks](std::size_t i) -> const Chromosome& { return population[picks[i]]; });
+}
+
+std::vector<std::size_t> SelectorOperator::select_indices(RandomSource& rng, std::span<const Chromosome> population,
+                                                          Count count) {
+  prepare(population);
+  const std::uint64_t n = count.value_or(population.size());
+  std::vector<std::size_t> picks;
+  picks.reserve(n);
+  for (std::uint64_t k = 0; k < n; ++k) {
+    picks.push_back(static_cast<std::size_t>(&select_one(rng, population) - population.data()));
+  }
+  return picks;
+}
+
+Chromosomes SelectorOperator::select(RandomSource& rng, std::span<const Chromosome> population, Count count) {
+  const std::vector<std::size_t> picks = select_indices(rng, population, count);
+  Chromosomes chosen;
+  chosen.reserve(picks.size());
+  for (const std::size_t i : picks) chosen.push_back(population[i]);
+  return chosen;
 }
 
 }  // namespace genetic

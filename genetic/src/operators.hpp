@@ -3,8 +3,10 @@
 // pair), never per gene: the per-gene work is inlined inside each implementation.
 // Every drawing operation takes the run's RandomSource first, so the order of calls
 // is the order of draws.
+#include <cstddef>
 #include <span>
 #include <utility>
+#include <vector>
 
 #include "lineage/chromosome.hpp"
 #include "random_source.hpp"
@@ -34,8 +36,11 @@ class SelectorOperator {
   virtual ~SelectorOperator() = default;
   virtual const Chromosome& select_one(RandomSource& rng, std::span<const Chromosome> population) = 0;
   virtual void prepare(std::span<const Chromosome> population) = 0;
-  // `count` copies (genes and fitness) of chosen members; absent count: the population's length.
-  virtual Chromosomes select(RandomSource& rng, std::span<const Chromosome> population, Count count) = 0;
+  // Where the chosen members are: prepare, then `count` calls of select_one; absent
+  // count: the population's length.
+  std::vector<std::size_t> select_indices(RandomSource& rng, std::span<const Chromosome> population, Count count);
+  // `count` copies (genes and fitness) of chosen members, with the draws of select_indices.
+  Chromosomes select(RandomSource& rng, std::span<const Chromosome> population, Count count);
 };
 
 class CrossoverOperator {
@@ -48,8 +53,10 @@ class CrossoverOperator {
   // Consecutive pairs, one decision draw each, until at least `count` chromosomes exist.
   Chromosomes cross_population(RandomSource& rng, std::span<const Chromosome> parents, Count count,
                                double p_crossover) const;
-  // The same draws and result; a copied parent is moved out once its pair will not come round again.
-  Chromosomes cross_population(RandomSource& rng, Chromosomes&& parents, Count count, double p_crossover) const;
+  // The same draws and result for the parents population[picks[0]], population[picks[1]], ...,
+  // read where they are: a run copies only the pairs passed on unchanged, not every parent.
+  Chromosomes cross_population(RandomSource& rng, std::span<const Chromosome> population,
+                               std::span<const std::size_t> picks, Count count, double p_crossover) const;
 };
 
 }  // namespace genetic

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "crossover/ipx.hpp"
 #include "fault.hpp"
@@ -72,19 +73,28 @@ TEST_P(CrossPopulation, FollowsThePairingRuleAndItsDraws) {
   }
 }
 
-TEST_P(CrossPopulation, MovingFormMatchesCopyingForm) {
+// Parents given as picks from a population (repeats included) cross as their copies would.
+TEST_P(CrossPopulation, PickedFormMatchesCopiesOfThePicks) {
   const PairingCase& c = GetParam();
   const IpxCrossover ipx;
   for (std::uint64_t seed = 1; seed <= 20; ++seed) {
     RandomSource setup = RandomSource::from_seed(seed + 100);
+    Chromosomes population;
+    for (std::size_t i = 0; i < 5; ++i) {
+      population.push_back({setup.sample_indices<Genes::allocator_type>(6, 6), 0.5 * static_cast<double>(i)});
+    }
+    std::vector<std::size_t> picks;
     Chromosomes parents;
-    for (std::size_t i = 0; i < c.n_parents; ++i) parents.push_back({setup.sample_indices<Genes::allocator_type>(6, 6), 0.5 * i});
+    for (std::size_t i = 0; i < c.n_parents; ++i) {
+      picks.push_back(setup.uniform_index(0, population.size()));
+      parents.push_back(population[picks.back()]);
+    }
     RandomSource copying = RandomSource::from_seed(seed);
-    RandomSource moving = RandomSource::from_seed(seed);
+    RandomSource picking = RandomSource::from_seed(seed);
     const Chromosomes expected = ipx.cross_population(copying, parents, c.count, c.p_crossover);
-    const Chromosomes got = ipx.cross_population(moving, Chromosomes(parents), c.count, c.p_crossover);
+    const Chromosomes got = ipx.cross_population(picking, population, picks, c.count, c.p_crossover);
     EXPECT_EQ(got, expected) << "seed " << seed;
-    EXPECT_EQ(moving.next_u64(), copying.next_u64()) << "seed " << seed;
+    EXPECT_EQ(picking.next_u64(), copying.next_u64()) << "seed " << seed;
   }
 }
 
@@ -128,7 +138,8 @@ TEST(CrossPopulation, FewerThanTwoParentsFault) {
       EXPECT_EQ(std::string(e.what()), "crossover needs at least two parents to form a pair; it was given " +
                                            std::to_string(n_parents) + " for a count of 1");
     }
-    EXPECT_THROW(crossover.cross_population(rng, Chromosomes(parents), 2, 1.0), Fault);
+    const std::vector<std::size_t> picks(n_parents, 0);
+    EXPECT_THROW(crossover.cross_population(rng, numbered_parents(2), picks, 2, 1.0), Fault);
   }
   EXPECT_THROW(crossover.cross_population(rng, numbered_parents(1), std::nullopt, 1.0), Fault);
 }

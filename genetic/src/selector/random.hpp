@@ -11,7 +11,6 @@ class SelectorRandom final : public SelectorOperator {
   // A Fault "cannot sample empty range" on an empty population.
   const Chromosome& select_one(RandomSource& rng, std::span<const Chromosome> population) override;
   void prepare(std::span<const Chromosome> population) override;
-  Chromosomes select(RandomSource& rng, std::span<const Chromosome> population, Count count) override;
 };
 
 }  // namespace genetic

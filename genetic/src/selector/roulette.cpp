@@ -45,13 +45,5 @@ const Chromosome& SelectorRoulette::select_one(RandomSource& rng, std::span<cons
   return population[j];
 }
 
-Chromosomes SelectorRoulette::select(RandomSource& rng, std::span<const Chromosome> population, Count count) {
-  prepare(population);
-  const std::uint64_t n = count.value_or(population.size());
-  Chromosomes chosen;
-  chosen.reserve(n);
-  for (std::uint64_t k = 0; k < n; ++k) chosen.push_back(select_one(rng, population));
-  return chosen;
-}
 
 }  // namespace genetic

@@ -19,7 +19,6 @@ class SelectorRoulette final : public SelectorOperator {
   const Chromosome& select_one(RandomSource& rng, std::span<const Chromosome> population) override;
   // Rebuilds the running totals; a Fault on a chromosome without fitness.
   void prepare(std::span<const Chromosome> population) override;
-  Chromosomes select(RandomSource& rng, std::span<const Chromosome> population, Count count) override;
 
   std::span<const double> weights() const noexcept { return weights_; }
   // The index a draw u chooses from the current table: roulette_pick's answer,

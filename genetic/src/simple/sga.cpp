@@ -1,6 +1,7 @@
 #include "simple/sga.hpp"
 
 #include <utility>
+#include <vector>
 
 #include "fault.hpp"
 
@@ -35,10 +36,10 @@ RunLineage run_sga(RandomSource& rng, const CoreSettings& settings, const Sequen
 
     Population next{.chromosomes = {}, .generation = newest->generation + 1};
     {
-      // The parents and offspring are temporaries, so their chromosomes move on
-      // instead of being copied; they are gone before the step.
-      Chromosomes parents = selector.select(rng, newest->chromosomes, n);
-      Chromosomes offspring = crossover.cross_population(rng, std::move(parents), n, settings.p_crossover);
+      // The parents are read where they are kept, so only those passed on uncrossed
+      // are copied; the offspring are a temporary and move on into the population.
+      const std::vector<std::size_t> parents = selector.select_indices(rng, newest->chromosomes, n);
+      Chromosomes offspring = crossover.cross_population(rng, newest->chromosomes, parents, n, settings.p_crossover);
       next.chromosomes = mutator.mutate_population(rng, std::move(offspring), n, settings.p_mutation);
     }
     lineage.step(std::move(next), evaluator, recorder);
