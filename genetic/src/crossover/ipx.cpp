@@ -1,6 +1,11 @@
 #include "crossover/ipx.hpp"
 
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
+
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -29,10 +34,8 @@ struct Scratch {
   std::unique_ptr<bool[]> keep;
   std::size_t keep_capacity = 0;
   std::vector<std::size_t> free_positions;
+  std::vector<std::uint64_t> kept_bits;  // the small-value path's keep-mask, 64 positions a word
   std::vector<Gene> fresh;
-  // The small-value path's children, each with a spare slot at the end.
-  std::vector<Gene> child1;
-  std::vector<Gene> child2;
   // The small-value path's two sets, S1 then S2, one stamp per value and a spare slot
   // each that takes the stamps of positions not kept.
   std::vector<std::uint32_t> stamps;
@@ -79,7 +82,7 @@ Gene gene_bound(std::span<const Gene> a, std::span<const Gene> b) {
 // written at the next free position whether new or not (a gene that was not new is
 // overwritten by the next new one), so no branch hangs on the set test; `to` goes on
 // past the free positions, up to the donor's length, with a spare slot, `length`.
-// Positions left without a gene are zeroed again afterwards.
+// Positions left without a gene are set to 0 afterwards.
 // The buffers never overlap one another or the parents, which the loops tell the compiler.
 void fill_from_donor(Gene* __restrict child, std::size_t length, const std::size_t* __restrict to,
                      std::size_t n_free, std::span<const Gene> donor, std::uint32_t* __restrict set,
@@ -99,9 +102,34 @@ void fill_from_donor(Gene* __restrict child, std::size_t length, const std::size
   for (std::size_t t = placed; t < n_free; ++t) child[to[t]] = 0;
 }
 
+// The keep-mask as bits, 64 positions a word; bits past the mask's end are 0.
+void pack_keep_bits(std::span<const bool> keep, std::uint64_t* __restrict bits) {
+  const bool* __restrict const kept_at = keep.data();
+  const std::size_t n = keep.size();
+  std::size_t w = 0;
+#ifdef __SSE2__
+  // A bool is 0 or 1: shifted to the top of its byte, sixteen of them make one movemask.
+  for (; w * 64 + 64 <= n; ++w) {
+    std::uint64_t word = 0;
+    for (std::size_t q = 0; q < 4; ++q) {
+      const __m128i flags = _mm_loadu_si128(reinterpret_cast<const __m128i*>(kept_at + w * 64 + q * 16));
+      word |= static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_slli_epi64(flags, 7)) & 0xffff) << (q * 16);
+    }
+    bits[w] = word;
+  }
+#endif
+  for (; w * 64 < n; ++w) {
+    const std::size_t end = std::min(n, w * 64 + 64);
+    std::uint64_t word = 0;
+    for (std::size_t i = w * 64; i < end; ++i) word |= static_cast<std::uint64_t>(kept_at[i]) << (i % 64);
+    bits[w] = word;
+  }
+}
+
 // The same children as the general path below when every gene is below `bound`: both
-// kept sets are stamp arrays indexed by value, filled in one pass over the positions
-// with no branch on the coin flips (a position not kept stamps the spare slot).
+// kept sets are stamp arrays indexed by value. The coin flips are packed into bits, so
+// the kept positions' stamps visit set bits only and the list of free positions clear
+// bits only, with no branch on a single flip.
 std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std::span<const bool> keep,
                                              std::span<const Gene> a, std::span<const Gene> b) {
   const std::size_t length = a.size();
@@ -110,34 +138,35 @@ std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std:
   std::uint32_t* __restrict const set1 = s.stamps.data();
   std::uint32_t* __restrict const set2 = set1 + bound + 1;
   std::size_t* __restrict const free_positions = s.free_positions.data();
-  const bool* __restrict const kept_at = keep.data();
   const Gene* __restrict const pa = a.data();
   const Gene* __restrict const pb = b.data();
 
-  // The children are built in scratch buffers with a spare slot at `length` and
-  // copied out once, so no position is written twice in the common case.
-  Gene* __restrict const c1 = s.child1.data();
-  Gene* __restrict const c2 = s.child2.data();
+  // The children are built where they will stay, with a spare slot at `length` that
+  // is dropped at the end (it stays in their capacity). Each starts as a copy of its
+  // own parent: the fill below writes every free position, so only the kept genes of
+  // the copy remain. Nothing is kept beyond the second parent (checked by the caller).
+  Genes child1(length + 1);
+  Genes child2(length + 1);
+  Gene* __restrict const c1 = child1.data();
+  Gene* __restrict const c2 = child2.data();
+  std::copy_n(pa, length, c1);  // plain memory copies: the list's own range copy goes gene by gene
+  std::copy_n(pb, common, c2);
+
+  std::uint64_t* __restrict const bits = s.kept_bits.data();
+  pack_keep_bits(keep, bits);
+  const std::size_t n_words = (length + 63) / 64;
   std::size_t n_free = 0;
-#pragma GCC unroll 2
-  for (std::size_t i = 0; i < common; ++i) {
-    const bool kept = kept_at[i];
-    free_positions[n_free] = i;
-    n_free += kept ? 0 : 1;
-    const Gene ga = pa[i];
-    const Gene gb = pb[i];
-    const Gene take = Gene{0} - static_cast<Gene>(kept);
-    c1[i] = ga & take;
-    c2[i] = gb & take;
-    // The slot by arithmetic, not a select the compiler may turn into a branch.
-    set1[bound ^ ((ga ^ bound) & take)] = stamp;
-    set2[bound ^ ((gb ^ bound) & take)] = stamp;
-  }
-  // Beyond the second parent nothing is kept (checked by the caller).
-  for (std::size_t i = common; i < length; ++i) {
-    c1[i] = 0;
-    c2[i] = 0;
-    free_positions[n_free++] = i;
+  for (std::size_t w = 0; w < n_words; ++w) {
+    for (std::uint64_t kept = bits[w]; kept != 0; kept &= kept - 1) {
+      const std::size_t i = w * 64 + static_cast<std::size_t>(std::countr_zero(kept));
+      set1[pa[i]] = stamp;
+      set2[pb[i]] = stamp;
+    }
+    const std::size_t width = std::min<std::size_t>(64, length - w * 64);
+    const std::uint64_t in_line = width == 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << width) - 1;
+    for (std::uint64_t free = ~bits[w] & in_line; free != 0; free &= free - 1) {
+      free_positions[n_free++] = w * 64 + static_cast<std::size_t>(std::countr_zero(free));
+    }
   }
   // Every donor gene may be written once the free positions run out: those writes
   // go to the spare slot, so the fill needs no bound check per gene.
@@ -145,7 +174,9 @@ std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std:
 
   fill_from_donor(c1, length, free_positions, n_free, b, set1, stamp);
   fill_from_donor(c2, length, free_positions, n_free, a, set2, stamp);
-  return {Genes(c1, c1 + length), Genes(c2, c2 + length)};
+  child1.pop_back();
+  child2.pop_back();
+  return {std::move(child1), std::move(child2)};
 }
 
 Gene max_gene(std::span<const Gene> a, std::span<const Gene> b) {
@@ -182,10 +213,7 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
   // within a few times the chromosome length, larger values go to the hashed sets.
   const Gene bound = gene_bound(a, b);
   if (bound < 4 * (length + b.size()) + 64) {
-    if (s.child1.size() < length + 1) {
-      s.child1.resize(length + 1);
-      s.child2.resize(length + 1);
-    }
+    if (s.kept_bits.size() < (length + 63) / 64) s.kept_bits.resize((length + 63) / 64);
     return small_value_children(s, bound + 1, keep, a, b);
   }
 

@@ -48,14 +48,21 @@ GENETIC_AVX2_INLINE __m256i common_lanes(const std::uint64_t* line, const __m256
   return _mm256_sad_epu8(common_bytes<Blocks>(line, seen), _mm256_setzero_si256());
 }
 
-// The bit of `gene` within its own block of 256: each 64-bit lane shifts a one by the
-// gene less the lane's first bit; a variable shift by 64 or more (a difference that
-// went negative wraps round to one) gives 0.
+// Block k of this table has only bit k set: one load gives a gene's bit within its
+// block of 256 (8 KiB, so it stays in the first-level cache through a run).
+struct OneHotBlocks {
+  alignas(32) std::uint64_t words[256][4];
+};
+inline constexpr OneHotBlocks kOneHot = [] {
+  OneHotBlocks table{};
+  for (std::size_t k = 0; k < 256; ++k) table.words[k][k / 64] = std::uint64_t{1} << (k % 64);
+  return table;
+}();
+
 template <std::size_t Blocks>
 GENETIC_AVX2_INLINE __m256i block_bit(Gene gene) noexcept {
   // A line of one block holds only genes below 256.
-  const __m256i value = _mm256_set1_epi64x(static_cast<long long>(Blocks == 1 ? gene : gene % 256));
-  return _mm256_sllv_epi64(_mm256_set1_epi64x(1), _mm256_sub_epi64(value, _mm256_setr_epi64x(0, 64, 128, 192)));
+  return _mm256_load_si256(reinterpret_cast<const __m256i*>(kOneHot.words[Blocks == 1 ? gene : gene % 256]));
 }
 
 // Only the gene's own block changes (the caller has checked it lies in the line).
