@@ -80,9 +80,10 @@ Gene gene_bound(std::span<const Gene> a, std::span<const Gene> b) {
 // Inserts the donor's genes into the set whose stamps are `set`, and places those that
 // were new, in donor order, at the free positions in position order. Every gene is
 // written at the next free position whether new or not (a gene that was not new is
-// overwritten by the next new one), so no branch hangs on the set test; `to` goes on
-// past the free positions, up to the donor's length, with a spare slot, `length`.
-// Positions left without a gene are set to 0 afterwards.
+// overwritten by the next new one), so no branch hangs on the set test. Once the free
+// positions are all taken, `to` repeats the last one up to the donor's length, and the
+// last new gene is written there again at the end. Positions left without a gene are
+// set to 0. There must be at least one free position.
 // The buffers never overlap one another or the parents, which the loops tell the compiler.
 void fill_from_donor(Gene* __restrict child, std::size_t length, const std::size_t* __restrict to,
                      std::size_t n_free, std::span<const Gene> donor, std::uint32_t* __restrict set,
@@ -90,16 +91,27 @@ void fill_from_donor(Gene* __restrict child, std::size_t length, const std::size
   const Gene* __restrict const from = donor.data();
   const std::size_t n = donor.size();
   std::size_t placed = 0;
+  Gene last_new = 0;
 #pragma GCC unroll 4
   for (std::size_t k = 0; k < n; ++k) {
     const Gene gene = from[k];
     const bool is_new = set[gene] != stamp;
     set[gene] = stamp;
     child[to[placed]] = gene;
+    last_new = is_new ? gene : last_new;
     placed += is_new ? 1 : 0;
   }
   if (placed > n_free) [[unlikely]] fault_no_free_position(length);
+  if (placed == n_free) child[to[n_free - 1]] = last_new;
   for (std::size_t t = placed; t < n_free; ++t) child[to[t]] = 0;
+}
+
+// Every position kept, so nothing may be new in the donor: only the set test runs.
+void check_donor_adds_nothing(std::size_t length, std::span<const Gene> donor, const std::uint32_t* set,
+                              std::uint32_t stamp) {
+  for (const Gene gene : donor) {
+    if (set[gene] != stamp) fault_no_free_position(length);
+  }
 }
 
 // The keep-mask as bits, 64 positions a word; bits past the mask's end are 0.
@@ -141,15 +153,14 @@ std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std:
   const Gene* __restrict const pa = a.data();
   const Gene* __restrict const pb = b.data();
 
-  // The children are built where they will stay, with a spare slot at `length` that
-  // is dropped at the end (it stays in their capacity). Each starts as a copy of its
-  // own parent: the fill below writes every free position, so only the kept genes of
-  // the copy remain. Nothing is kept beyond the second parent (checked by the caller).
-  Genes child1(length + 1);
-  Genes child2(length + 1);
+  // The children are built in place. Each starts as a copy of its own parent: the
+  // fill below writes every free position, so only the kept genes of the copy remain.
+  // Nothing is kept beyond the second parent (checked by the caller).
+  Genes child1(length);
+  Genes child2(length);
   Gene* __restrict const c1 = child1.data();
   Gene* __restrict const c2 = child2.data();
-  std::copy_n(pa, length, c1);  // plain memory copies: the list's own range copy goes gene by gene
+  std::copy_n(pa, length, c1);  // plain memory copies: a list's own range copy goes gene by gene
   std::copy_n(pb, common, c2);
 
   std::uint64_t* __restrict const bits = s.kept_bits.data();
@@ -168,14 +179,17 @@ std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std:
       free_positions[n_free++] = w * 64 + static_cast<std::size_t>(std::countr_zero(free));
     }
   }
+  if (n_free == 0) [[unlikely]] {
+    check_donor_adds_nothing(length, b, set1, stamp);
+    check_donor_adds_nothing(length, a, set2, stamp);
+    return {std::move(child1), std::move(child2)};
+  }
   // Every donor gene may be written once the free positions run out: those writes
-  // go to the spare slot, so the fill needs no bound check per gene.
-  std::fill(free_positions + n_free, free_positions + std::max(length, b.size()) + 1, length);
+  // go to the last free position, so the fill needs no bound check per gene.
+  std::fill(free_positions + n_free, free_positions + std::max(length, b.size()) + 1, free_positions[n_free - 1]);
 
   fill_from_donor(c1, length, free_positions, n_free, b, set1, stamp);
   fill_from_donor(c2, length, free_positions, n_free, a, set2, stamp);
-  child1.pop_back();
-  child2.pop_back();
   return {std::move(child1), std::move(child2)};
 }
 
@@ -214,6 +228,7 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
   const Gene bound = gene_bound(a, b);
   if (bound < 4 * (length + b.size()) + 64) {
     if (s.kept_bits.size() < (length + 63) / 64) s.kept_bits.resize((length + 63) / 64);
+
     return small_value_children(s, bound + 1, keep, a, b);
   }
 

@@ -70,7 +70,9 @@ INSTANTIATE_TEST_SUITE_P(
         IpxCase{"Empty", {}, {}, {}, {}, {}},
         // Not orderings of the same values: fewer new genes than free positions.
         IpxCase{"UnfilledStayZero", {0, 0, 0}, {5, 6, 7}, {1, 1, 1}, {1, 0, 0}, {5, 6, 7}},
-        IpxCase{"LongerSecondParent", {1, 0}, {7, 8}, {8, 7, 7}, {7, 8}, {8, 7}}),
+        IpxCase{"LongerSecondParent", {1, 0}, {7, 8}, {8, 7, 7}, {7, 8}, {8, 7}},
+        // The donor goes on after the last free position is taken: its last new gene stays.
+        IpxCase{"RepeatsAfterLastFreePosition", {1, 0, 0}, {0, 1, 2}, {1, 2, 0, 0}, {0, 1, 2}, {1, 0, 2}}),
     [](const testing::TestParamInfo<IpxCase>& info) { return info.param.name; });
 
 TEST(IpxChildrenFaults, KeptPositionBeyondSecondParent) {
@@ -82,14 +84,17 @@ TEST(IpxChildrenFaults, KeptPositionBeyondSecondParent) {
   }
 }
 
+// Three new genes for two free positions, and one new gene with every position kept.
 TEST(IpxChildrenFaults, MoreGenesThanFreePositions) {
-  try {
-    children({0, 0}, {0, 1}, {2, 3, 4});
-    FAIL() << "no fault";
-  } catch (const Fault& e) {
-    EXPECT_EQ(std::string(e.what()),
-              "index out of range: IPX has more genes to place than free positions in a child of 2 genes "
-              "(the parents are not orderings of the same values)");
+  for (const auto& [keep, b] : {std::pair<Mask, Genes>{{0, 0}, {2, 3, 4}}, std::pair<Mask, Genes>{{1, 1}, {1, 0, 5}}}) {
+    try {
+      children(keep, {0, 1}, b);
+      ADD_FAILURE() << "no fault";
+    } catch (const Fault& e) {
+      EXPECT_EQ(std::string(e.what()),
+                "index out of range: IPX has more genes to place than free positions in a child of 2 genes "
+                "(the parents are not orderings of the same values)");
+    }
   }
 }
 
