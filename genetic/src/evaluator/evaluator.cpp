@@ -1,8 +1,6 @@
 #include "evaluator/evaluator.hpp"
 
-#include <cmath>
 #include <string>
-#include <utility>
 
 #include "evaluator/mark_matrix.hpp"
 #include "evaluator/matrix_evaluator.hpp"
@@ -42,12 +40,13 @@ std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options
     default:
       throw ConfigError("unrecognized evaluator options");
   }
-  const std::uint64_t length = options.matrix.size();
-  // D is the double-precision root truncated, and the refusal names that D, not a corrected one.
-  const auto dimension = static_cast<std::uint64_t>(std::sqrt(static_cast<double>(length)));
-  if (dimension * dimension != length) throw ConfigError(matrix_size_message(dimension, length));
-  MarkMatrix marks(options.matrix.values(), dimension);
-  return make_matrix_evaluator(options.kind, std::move(marks), options.offset.value_or(0));
+  const MarkMatrix* marks = options.matrix.marks();
+  if (marks == nullptr) {
+    // The refusal names the truncated root, not a corrected one.
+    const std::uint64_t length = options.matrix.size();
+    throw ConfigError(matrix_size_message(matrix_dimension(length), length));
+  }
+  return make_matrix_evaluator(options.kind, *marks, options.offset.value_or(0));
 }
 
 std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorValue& options) {
