@@ -90,6 +90,55 @@ GENETIC_AVX2_INLINE std::uint64_t bits_in(const __m256i* seen) noexcept {
   return lanes_total(_mm256_sad_epu8(bytes, _mm256_setzero_si256()));
 }
 
+// Per bit position, `carry` takes the high bit and `sum` the low bit of a + b + c.
+GENETIC_AVX2_INLINE void carry_save(__m256i& carry, __m256i& sum, __m256i a, __m256i b, __m256i c) noexcept {
+  const __m256i u = _mm256_xor_si256(a, b);
+  carry = _mm256_or_si256(_mm256_and_si256(a, b), _mm256_and_si256(u, c));
+  sum = _mm256_xor_si256(u, c);
+}
+
+// The bits set in a stream of vectors, taken four at a time: two levels of carry-save
+// addition fold them into running `ones` and `twos`, and only the carries of weight
+// four are counted by table, so a vector costs about five logic operations instead of
+// a table count of its own.
+class BitTally {
+ public:
+  GENETIC_AVX2_INLINE BitTally() noexcept
+      : ones_(_mm256_setzero_si256()),
+        twos_(_mm256_setzero_si256()),
+        fours_bytes_(_mm256_setzero_si256()),
+        fours_(_mm256_setzero_si256()) {}
+
+  GENETIC_AVX2_INLINE void add4(__m256i a, __m256i b, __m256i c, __m256i d) noexcept {
+    __m256i twos_a, twos_b, fours;
+    carry_save(twos_a, ones_, ones_, a, b);
+    carry_save(twos_b, ones_, ones_, c, d);
+    carry_save(fours, twos_, twos_, twos_a, twos_b);
+    fours_bytes_ = _mm256_add_epi8(fours_bytes_, byte_counts(fours));
+    // A byte gains at most 8 per step: widen before it could pass 255.
+    if (++pending_ == 31) flush();
+  }
+  GENETIC_AVX2_INLINE std::uint64_t total() noexcept {
+    flush();
+    __m256i low = _mm256_add_epi8(byte_counts(twos_), byte_counts(twos_));
+    low = _mm256_add_epi8(low, byte_counts(ones_));
+    return 4 * lanes_total(fours_) + lanes_total(_mm256_sad_epu8(low, _mm256_setzero_si256()));
+  }
+
+ private:
+  GENETIC_AVX2_INLINE void flush() noexcept {
+    fours_ = _mm256_add_epi64(fours_, _mm256_sad_epu8(fours_bytes_, _mm256_setzero_si256()));
+    fours_bytes_ = _mm256_setzero_si256();
+    pending_ = 0;
+  }
+
+  __m256i ones_;
+  __m256i twos_;
+  __m256i fours_bytes_;
+  __m256i fours_;  // 64-bit lanes
+  unsigned pending_ = 0;
+};
+
 // `total` plus `factor` times each lane of `lanes`. The lanes are below 2^32, and so
 // is `factor` whenever the count is used: the genes are then distinct and below the
 // dimension of a fixed-length line.
@@ -110,23 +159,35 @@ GENETIC_AVX2_INLINE bool count_vectors(const MarkMatrix& matrix, std::span<const
   for (std::size_t b = 0; b < Blocks; ++b) seen[b] = _mm256_setzero_si256();
 
   if constexpr (Kind == EvaluatorKind::FeedbackMarks) {
-    // Byte counts gather over as many genes as a byte can hold, then widen once.
-    constexpr std::size_t kChunk = 255 / (8 * Blocks);
-    __m256i marks = _mm256_setzero_si256();
-    for (std::size_t j = 0; j < n;) {
-      const std::size_t end = std::min(n, j + kChunk);
-      __m256i bytes = _mm256_setzero_si256();
-#pragma GCC unroll 2
-      for (; j < end; ++j) {
-        const Gene gene = genes[j];
+    // Genes go in groups whose AND vectors come in fours, for the tally.
+    constexpr std::size_t kGroup = Blocks % 4 == 0 ? 1 : Blocks % 2 == 0 ? 2 : 4;
+    constexpr std::size_t kVectors = kGroup * Blocks;
+    BitTally tally;
+    std::size_t j = 0;
+    for (; j + kGroup <= n; j += kGroup) {
+      __m256i common[kVectors];
+      for (std::size_t g = 0; g < kGroup; ++g) {
+        const Gene gene = genes[j + g];
         if (gene >= dimension) return false;
-        bytes = _mm256_add_epi8(bytes, common_bytes<Blocks>(columns + gene * Words, seen));
+        const std::uint64_t* const line = columns + gene * Words;
+        for (std::size_t b = 0; b < Blocks; ++b) {
+          const __m256i words = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(line + 4 * b));
+          common[g * Blocks + b] = _mm256_and_si256(words, seen[b]);
+        }
         add_gene<Blocks>(gene, seen);
       }
-      marks = _mm256_add_epi64(marks, _mm256_sad_epu8(bytes, _mm256_setzero_si256()));
+      for (std::size_t v = 0; v < kVectors; v += 4) tally.add4(common[v], common[v + 1], common[v + 2], common[v + 3]);
+    }
+    // The last genes, fewer than a group, counted by table one by one.
+    __m256i rest = _mm256_setzero_si256();
+    for (; j < n; ++j) {
+      const Gene gene = genes[j];
+      if (gene >= dimension) return false;
+      rest = _mm256_add_epi8(rest, common_bytes<Blocks>(columns + gene * Words, seen));
+      add_gene<Blocks>(gene, seen);
     }
     if (bits_in<Blocks>(seen) != n) return false;
-    count = lanes_total(marks);
+    count = tally.total() + lanes_total(_mm256_sad_epu8(rest, _mm256_setzero_si256()));
     return true;
   } else if constexpr (Kind == EvaluatorKind::FeedbackDistance) {
     __m256i later = _mm256_setzero_si256();
