@@ -19,9 +19,18 @@ std::size_t roulette_pick(std::span<const double> weights, double u) noexcept {
 std::size_t SelectorRoulette::pick(double u) const noexcept {
   if (!sorted_) return roulette_pick(weights_, u);
   // Totals of finite non-negative values never decrease, and the target lies in
-  // [0, total]: the first total not below it is the one the scan stops at.
+  // [0, total]: the first total not below it is the one the scan stops at. The
+  // search halves the range by a conditional move, not a branch: the draws make
+  // every comparison a coin flip the processor could not predict.
   const double target = u * weights_.back();
-  return static_cast<std::size_t>(std::lower_bound(weights_.begin(), weights_.end(), target) - weights_.begin());
+  const double* first = weights_.data();
+  std::size_t length = weights_.size();
+  while (length > 1) {
+    const std::size_t half = length / 2;
+    first = first[half - 1] < target ? first + half : first;
+    length -= half;
+  }
+  return static_cast<std::size_t>(first - weights_.data()) + (*first < target ? 1 : 0);
 }
 
 void SelectorRoulette::prepare(std::span<const Chromosome> population) {
