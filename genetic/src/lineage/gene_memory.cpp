@@ -1,5 +1,6 @@
 #include "lineage/gene_memory.hpp"
 
+#include <pthread.h>
 #include <sys/mman.h>
 
 #include <atomic>
@@ -84,6 +85,16 @@ struct SizePool {
 
 constinit SizePool pools[kSizeCount];
 constinit std::atomic<std::size_t> mapped{0};
+
+// A fork while another thread holds a pool's lock would leave the lock held for good in
+// the child: every lock is taken around the fork, so the child starts with all free.
+void lock_all() noexcept {
+  for (SizePool& pool : pools) pool.lock.lock();
+}
+void unlock_all() noexcept {
+  for (SizePool& pool : pools) pool.lock.unlock();
+}
+[[maybe_unused]] const bool fork_handlers = pthread_atfork(&lock_all, &unlock_all, &unlock_all) == 0;
 
 Slab* map_slab(bool huge) {
   // Twice the size, then trimmed to an aligned slab.

@@ -1,8 +1,12 @@
 #include "lineage/gene_memory.hpp"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <thread>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -75,6 +79,32 @@ TEST(GeneMemory, FreedSlabsGoBackToTheSystemButOneSparePerSize) {
   const std::size_t kept = gene_memory::mapped_bytes();
   for (int i = 0; i < 100; ++i) lists.emplace_back(300, Gene{7});
   EXPECT_EQ(gene_memory::mapped_bytes(), kept);
+}
+
+// A child forked while another thread is inside the pool must still be able to allocate.
+TEST(GeneMemory, ForkWhileAnotherThreadAllocatesLeavesTheChildAbleToAllocate) {
+  if (!gene_memory::kPooled) GTEST_SKIP() << "lists use the global allocator in this build";
+  std::atomic<bool> stop{false};
+  std::thread churn([&] {
+    while (!stop.load(std::memory_order_relaxed)) {
+      Genes genes(300, Gene{1});
+      ASSERT_EQ(genes[299], Gene{1});
+    }
+  });
+  for (int k = 0; k < 40; ++k) {
+    const pid_t pid = fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      alarm(10);  // a child stuck on a lock dies of the alarm instead of hanging the test
+      Genes genes(300, Gene{2});
+      _exit(genes[299] == Gene{2} ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(pid, &status, 0), pid);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "child " << k << " did not allocate";
+  }
+  stop = true;
+  churn.join();
 }
 
 TEST(GeneMemory, GeneListsMoveWithoutCopyingAndCopyIntoBlocksOfTheirOwn) {
