@@ -14,7 +14,7 @@ namespace {
 constexpr std::size_t kSlabBytes = std::size_t{2} << 20;  // one huge page
 constexpr std::size_t kHeaderBytes = 64;
 // Sizes up to 1 KiB in steps of 16 bytes; then sixteen sizes per doubling up to
-// kLargestPooled, so a list wastes at most 1/16 of its block.
+// kLargestPooled, so a list longer than 1 KiB wastes less than 1/16 of its block.
 constexpr std::size_t kFineLimit = 1024;
 constexpr std::size_t kStepsPerDoubling = 16;
 constexpr std::size_t kSizeCount =
