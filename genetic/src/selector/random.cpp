@@ -8,5 +8,4 @@ const Chromosome& SelectorRandom::select_one(RandomSource& rng, std::span<const 
 
 void SelectorRandom::prepare(std::span<const Chromosome>) {}
 
-
 }  // namespace genetic

@@ -54,5 +54,4 @@ const Chromosome& SelectorRoulette::select_one(RandomSource& rng, std::span<cons
   return population[j];
 }
 
-
 }  // namespace genetic
