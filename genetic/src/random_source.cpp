@@ -2,15 +2,20 @@
 
 #include <sys/random.h>
 
+#include <algorithm>
 #include <cerrno>
+
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "fault.hpp"
 
 namespace genetic {
 namespace {
 
-// Output of one generator between two rekeyings, in 64-bit words (64 MiB).
-constexpr std::uint64_t kRekeyInterval = std::uint64_t{1} << 23;
+// Output of one generator between two rekeyings: 2^17 blocks, 64 MiB.
+constexpr std::uint64_t kRekeyBlocks = std::uint64_t{1} << 17;
 
 std::uint64_t splitmix64(std::uint64_t& x) noexcept {
   std::uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
@@ -33,42 +38,68 @@ bool read_os_random(void* out, std::size_t size) noexcept {
   return true;
 }
 
-// xoshiro256 must not start from the all-zero state.
-void ensure_nonzero(std::uint64_t (&state)[4]) noexcept {
-  if ((state[0] | state[1] | state[2] | state[3]) == 0) state[0] = 0x9e3779b97f4a7c15ULL;
+using State = std::uint64_t[4][RandomSource::kLanes];
+
+// No xoshiro256 lane may start from the all-zero state.
+void ensure_nonzero(State& state) noexcept {
+  for (std::size_t lane = 0; lane < RandomSource::kLanes; ++lane) {
+    if ((state[0][lane] | state[1][lane] | state[2][lane] | state[3][lane]) == 0) {
+      state[0][lane] = 0x9e3779b97f4a7c15ULL + lane;
+    }
+  }
+}
+
+// Four 64-bit lanes as one value; the compiler maps it to whatever vector
+// registers the function it is inlined into is compiled for.
+typedef std::uint64_t Lanes __attribute__((vector_size(32)));
+
+// One block: kSteps xoshiro256++ steps of every lane, each step's outputs stored in
+// lane order.
+[[gnu::always_inline]] inline void generate(State& state, std::uint32_t* halves) noexcept {
+  Lanes s0, s1, s2, s3;
+  std::memcpy(&s0, state[0], sizeof s0);
+  std::memcpy(&s1, state[1], sizeof s1);
+  std::memcpy(&s2, state[2], sizeof s2);
+  std::memcpy(&s3, state[3], sizeof s3);
+  for (std::size_t step = 0; step < RandomSource::kSteps; ++step) {
+    const Lanes sum = s0 + s3;
+    const Lanes result = ((sum << 23) | (sum >> 41)) + s0;
+    const Lanes t = s1 << 17;
+    s2 ^= s0;
+    s3 ^= s1;
+    s1 ^= s2;
+    s0 ^= s3;
+    s2 ^= t;
+    s3 = (s3 << 45) | (s3 >> 19);
+    std::memcpy(halves + 2 * RandomSource::kLanes * step, &result, sizeof result);
+  }
+  std::memcpy(state[0], &s0, sizeof s0);
+  std::memcpy(state[1], &s1, sizeof s1);
+  std::memcpy(state[2], &s2, sizeof s2);
+  std::memcpy(state[3], &s3, sizeof s3);
+}
+
+#if defined(__GNUC__) && defined(__x86_64__)
+[[gnu::target("avx2")]] void generate_avx2(State& state, std::uint32_t* halves) noexcept { generate(state, halves); }
+
+const bool kHasAvx2 = [] {
+  __builtin_cpu_init();
+  return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
+void generate_baseline(State& state, std::uint32_t* halves) noexcept { generate(state, halves); }
+
+// Appends `width` (at most 64) bits to a bit array whose words past `at` are zero.
+inline void append_bits(std::uint64_t* bits, std::size_t& at, std::uint64_t value, std::size_t width) noexcept {
+  const std::size_t word = at / 64;
+  const std::size_t shift = at % 64;
+  bits[word] |= value << shift;
+  if (shift + width > 64) bits[word + 1] |= value >> (64 - shift);
+  at += width;
 }
 
 }  // namespace
-
-class RandomSource::Local {
- public:
-  explicit Local(RandomSource& owner) noexcept : owner_(owner), from_os_(owner.from_os_) { load(); }
-  Local(const Local&) = delete;
-  ~Local() { store(); }
-
-  std::uint64_t next() noexcept {
-    if (from_os_ && --until_ == 0) [[unlikely]] {
-      store();
-      owner_.rekey();
-      load();
-    }
-    return step(s0_, s1_, s2_, s3_);
-  }
-
- private:
-  void load() noexcept {
-    s0_ = owner_.state_[0], s1_ = owner_.state_[1], s2_ = owner_.state_[2], s3_ = owner_.state_[3];
-    until_ = owner_.until_rekey_;
-  }
-  void store() noexcept {
-    owner_.state_[0] = s0_, owner_.state_[1] = s1_, owner_.state_[2] = s2_, owner_.state_[3] = s3_;
-    owner_.until_rekey_ = until_;
-  }
-
-  RandomSource& owner_;
-  const bool from_os_;
-  std::uint64_t s0_, s1_, s2_, s3_, until_;
-};
 
 RandomSource RandomSource::from_os() {
   RandomSource source;
@@ -77,72 +108,97 @@ RandomSource RandomSource::from_os() {
   }
   ensure_nonzero(source.state_);
   source.from_os_ = true;
-  source.until_rekey_ = kRekeyInterval;
+  source.blocks_until_rekey_ = kRekeyBlocks;
   return source;
 }
 
 RandomSource RandomSource::from_seed(std::uint64_t seed) {
   RandomSource source;
-  for (auto& word : source.state_) word = splitmix64(seed);
+  // Lane by lane, each lane's four words in order.
+  for (std::size_t lane = 0; lane < kLanes; ++lane) {
+    for (auto& word : source.state_) word[lane] = splitmix64(seed);
+  }
   ensure_nonzero(source.state_);
   return source;
 }
 
-void RandomSource::rekey() noexcept {
-  // Mixed into the state rather than replacing it; a failed read leaves the state as it is.
-  std::uint64_t fresh[4];
-  if (read_os_random(fresh, sizeof fresh)) {
-    for (int i = 0; i < 4; ++i) state_[i] ^= fresh[i];
-    ensure_nonzero(state_);
+void RandomSource::refill() noexcept {
+  if (from_os_ && --blocks_until_rekey_ == 0) [[unlikely]] rekey();
+#if defined(__GNUC__) && defined(__x86_64__)
+  if (kHasAvx2) {
+    generate_avx2(state_, halves_);
+  } else {
+    generate_baseline(state_, halves_);
   }
-  until_rekey_ = kRekeyInterval;
+#else
+  generate_baseline(state_, halves_);
+#endif
+  next_ = 0;
 }
 
-void RandomSource::top_bits_clear(bool* out, std::size_t count) noexcept {
-  std::size_t i = 0;
-  if (count > 0 && has_pending_) {
-    out[i++] = (pending_ >> 31) == 0;
-    has_pending_ = false;
-  }
-  std::uint32_t high = 0;
-  {
-    Local local(*this);
-    for (; i + 2 <= count; i += 2) {
-      const std::uint64_t word = local.next();
-      out[i] = ((word >> 31) & 1) == 0;
-      out[i + 1] = (word >> 63) == 0;
+std::uint64_t RandomSource::next_u64_across() noexcept {
+  const std::uint64_t low = next_u32();
+  return low | (std::uint64_t{next_u32()} << 32);
+}
+
+void RandomSource::rekey() noexcept {
+  // Mixed into the state rather than replacing it; a failed read leaves the state as it is.
+  State fresh;
+  if (read_os_random(fresh, sizeof fresh)) {
+    for (std::size_t w = 0; w < 4; ++w) {
+      for (std::size_t lane = 0; lane < kLanes; ++lane) state_[w][lane] ^= fresh[w][lane];
     }
-    if (i < count) {
-      const std::uint64_t word = local.next();
-      out[i] = ((word >> 31) & 1) == 0;
-      high = static_cast<std::uint32_t>(word >> 32);
-    }
+    ensure_nonzero(state_);
   }
-  if (i < count) {
-    pending_ = high;
-    has_pending_ = true;
+  blocks_until_rekey_ = kRekeyBlocks;
+}
+
+void RandomSource::top_bits_clear(std::uint64_t* bits, std::size_t count) noexcept {
+  std::fill(bits, bits + (count + 63) / 64, std::uint64_t{0});
+  std::size_t at = 0;
+  while (at < count) {
+    if (next_ == kHalves) refill();
+    const std::size_t take = std::min(count - at, kHalves - next_);
+    const std::uint32_t* const from = halves_ + next_;
+    std::size_t k = 0;
+#ifdef __SSE2__
+    // Signed packing keeps each word's sign, so sixteen top bits come out of one movemask.
+    for (; k + 16 <= take; k += 16) {
+      const auto* const v = reinterpret_cast<const __m128i*>(from + k);
+      const __m128i low = _mm_packs_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
+      const __m128i high = _mm_packs_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
+      const auto set = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+      append_bits(bits, at, ~set & 0xffff, 16);
+    }
+#endif
+    for (; k < take; ++k) append_bits(bits, at, (from[k] >> 31) ^ 1, 1);
+    next_ += take;
   }
 }
 
 std::uint64_t RandomSource::first_draw_below(std::uint64_t below, std::uint64_t from, std::uint64_t to) noexcept {
-  // With a word split, every next_u64 is the pending half below the next word's low half.
-  const bool split = has_pending_;
-  std::uint64_t pending = pending_;
   std::uint64_t i = from;
-  {
-    Local local(*this);
-    for (; i < to; ++i) {
-      const std::uint64_t word = local.next();
-      std::uint64_t draw = word;
-      if (split) {
-        draw = pending | (word << 32);
-        pending = word >> 32;
-      }
-      if ((draw >> 11) < below) break;
+  while (i < to) {
+    if (next_ + 2 > kHalves) {
+      if ((next_u64_across() >> 11) < below) return i;
+      ++i;
+      continue;
     }
+    // The draws left whole in this block, read in place.
+    const std::uint64_t whole = std::min<std::uint64_t>(to - i, (kHalves - next_) / 2);
+    const std::uint32_t* const at = halves_ + next_;
+    for (std::uint64_t k = 0; k < whole; ++k) {
+      std::uint64_t draw;
+      std::memcpy(&draw, at + 2 * k, sizeof draw);
+      if ((draw >> 11) < below) {
+        next_ += 2 * (k + 1);
+        return i + k;
+      }
+    }
+    next_ += 2 * whole;
+    i += whole;
   }
-  pending_ = static_cast<std::uint32_t>(pending);
-  return i;
+  return to;
 }
 
 std::shared_ptr<RandomSource> thread_random_source() {

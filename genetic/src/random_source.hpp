@@ -2,8 +2,10 @@
 // The pseudo-random stream every draw of a run comes from: one per thread, keyed
 // from the operating system and rekeyed from it now and then. Concrete and final,
 // so that draws inline into the operators' loops.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <numeric>
 #include <utility>
@@ -13,6 +15,9 @@
 
 namespace genetic {
 
+// The stream is read as 32-bit halves of the generator's 64-bit outputs in memory.
+static_assert(std::endian::native == std::endian::little, "the stream's halves are read in little-endian order");
+
 class RandomSource final {
  public:
   // Keyed from the operating system; a Fault when it supplies no seed bytes.
@@ -21,32 +26,27 @@ class RandomSource final {
   static RandomSource from_seed(std::uint64_t seed);
 
   // The stream is a sequence of 32-bit words: each 64-bit output of the generator
-  // gives its low half first, then its high half.
+  // gives its low half first, then its high half. The outputs come a block at a
+  // time, so a draw is a read from the block and a refill is rare.
   std::uint32_t next_u32() noexcept {
-    if (has_pending_) {
-      has_pending_ = false;
-      return pending_;
-    }
-    const std::uint64_t word = next_word64();
-    pending_ = static_cast<std::uint32_t>(word >> 32);
-    has_pending_ = true;
-    return static_cast<std::uint32_t>(word);
+    if (next_ == kHalves) [[unlikely]] refill();
+    return halves_[next_++];
   }
   // The next two 32-bit words of the stream, the first as the low half.
   std::uint64_t next_u64() noexcept {
-    if (!has_pending_) return next_word64();
-    const std::uint64_t low = pending_;
-    const std::uint64_t word = next_word64();
-    pending_ = static_cast<std::uint32_t>(word >> 32);
-    return low | (word << 32);
+    if (next_ + 2 > kHalves) [[unlikely]] return next_u64_across();
+    std::uint64_t word;
+    std::memcpy(&word, halves_ + next_, sizeof word);
+    next_ += 2;
+    return word;
   }
-  // One flag per 32-bit word of the stream, `count` of them into `out`: whether the
-  // word's top bit is clear. The same draws as `count` calls of next_u32, with the
-  // state held in registers throughout (stores to `out` cannot be taken to change it).
-  void top_bits_clear(bool* out, std::size_t count) noexcept;
+  // One bit per 32-bit word of the stream, `count` of them: bit k of `bits` (64 a
+  // word, from the low end) is set when the top bit of the k-th word is clear. The
+  // same draws as `count` calls of next_u32; bits past `count` in its last word are 0.
+  void top_bits_clear(std::uint64_t* bits, std::size_t count) noexcept;
   // Draws next_u64 for positions `from`, `from` + 1, ... before `to` and stops after
   // the first whose top 53 bits are below `below`, returning that position (`to` when
-  // none is): the same draws as that loop of next_u64 calls, with the state in registers.
+  // none is): the same draws as that loop of next_u64 calls.
   std::uint64_t first_draw_below(std::uint64_t below, std::uint64_t from, std::uint64_t to) noexcept;
   // The top 53 bits of next_u64 scaled by 2^-53: in [0, 1), never 1.0.
   double uniform_f64() noexcept { return static_cast<double>(next_u64() >> 11) * 0x1.0p-53; }
@@ -79,37 +79,28 @@ class RandomSource final {
     return indices;
   }
 
+  // The generator: four xoshiro256++ lanes (small state, fast, well studied) stepped
+  // side by side, so one step of all four is a handful of vector operations. A block
+  // holds kSteps steps, the four lanes' outputs of a step in lane order.
+  static constexpr std::size_t kLanes = 4;
+  static constexpr std::size_t kSteps = 16;
+  static constexpr std::size_t kBlockWords = kLanes * kSteps;
+
  private:
   __extension__ typedef unsigned __int128 Wide;
+  static constexpr std::size_t kHalves = 2 * kBlockWords;
 
   RandomSource() = default;
-  static constexpr std::uint64_t rotl(std::uint64_t x, int k) noexcept { return (x << k) | (x >> (64 - k)); }
-  // One xoshiro256++ step (small state, fast, and well studied) on a state held in
-  // the members or, for the bulk draws, in locals that stay in registers.
-  static std::uint64_t step(std::uint64_t& s0, std::uint64_t& s1, std::uint64_t& s2, std::uint64_t& s3) noexcept {
-    const std::uint64_t result = rotl(s0 + s3, 23) + s0;
-    const std::uint64_t t = s1 << 17;
-    s2 ^= s0;
-    s3 ^= s1;
-    s1 ^= s2;
-    s0 ^= s3;
-    s2 ^= t;
-    s3 = rotl(s3, 45);
-    return result;
-  }
-  std::uint64_t next_word64() noexcept {
-    if (from_os_ && --until_rekey_ == 0) [[unlikely]] rekey();
-    return step(state_[0], state_[1], state_[2], state_[3]);
-  }
-  // The state copied into locals for a loop of many draws and written back once;
-  // it rekeys at the same points as next_word64.
-  class Local;
+  // The next block of outputs, read from its start; rekeys when that is due.
+  void refill() noexcept;
+  std::uint64_t next_u64_across() noexcept;
   [[gnu::cold]] void rekey() noexcept;
 
-  std::uint64_t state_[4] = {};
-  std::uint64_t until_rekey_ = 0;
-  std::uint32_t pending_ = 0;  // the high half of the last 64-bit output, not yet drawn
-  bool has_pending_ = false;
+  // state_[w][lane]: word w of each lane's state, so each word is one vector.
+  alignas(32) std::uint64_t state_[4][kLanes] = {};
+  alignas(32) std::uint32_t halves_[kHalves] = {};
+  std::size_t next_ = kHalves;  // the next half of the block to draw; kHalves when it is used up
+  std::uint64_t blocks_until_rekey_ = 0;
   bool from_os_ = false;
 };
 

@@ -30,19 +30,20 @@ void GeneMarks::reset(Gene max_gene, std::size_t max_entries) {
 
 // The direct paths have no branch on the data: which positions are kept and which
 // genes are new are coin flips that a predictor cannot learn.
-void GeneMarks::insert_kept(std::span<const bool> keep, std::span<const Gene> genes) noexcept {
-  const std::size_t n = std::min(keep.size(), genes.size());
+void GeneMarks::insert_kept(const std::uint64_t* kept, std::span<const Gene> genes) noexcept {
+  const std::size_t n = genes.size();
+  const auto is_kept = [kept](std::size_t i) { return ((kept[i / 64] >> (i % 64)) & 1) != 0; };
   if (direct_) {
     std::uint32_t* const stamps = stamps_.data();
     const std::uint32_t stamp = stamp_;
     for (std::size_t i = 0; i < n; ++i) {
       std::uint32_t& mark = stamps[genes[i]];
-      mark = keep[i] ? stamp : mark;
+      mark = is_kept(i) ? stamp : mark;
     }
     return;
   }
   for (std::size_t i = 0; i < n; ++i) {
-    if (keep[i]) insert_hashed(genes[i]);
+    if (is_kept(i)) insert_hashed(genes[i]);
   }
 }
 

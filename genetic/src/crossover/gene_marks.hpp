@@ -17,8 +17,8 @@ class GeneMarks {
   // an open-addressing table.
   void reset(Gene max_gene, std::size_t max_entries);
 
-  // Inserts genes[i] for every i with keep[i].
-  void insert_kept(std::span<const bool> keep, std::span<const Gene> genes) noexcept;
+  // Inserts genes[i] for every i whose bit is set in `kept` (64 positions a word).
+  void insert_kept(const std::uint64_t* kept, std::span<const Gene> genes) noexcept;
 
   // Inserts the donor's genes in order and writes those that were new to `fresh`
   // (room for donor.size() values); returns how many were new.

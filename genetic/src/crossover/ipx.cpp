@@ -31,10 +31,8 @@ namespace {
 // Buffers reused by every crossing on this thread; they only ever grow.
 struct Scratch {
   GeneMarks marks;
-  std::unique_ptr<bool[]> keep;
-  std::size_t keep_capacity = 0;
   std::vector<std::size_t> free_positions;
-  std::vector<std::uint64_t> kept_bits;  // the small-value path's keep-mask, 64 positions a word
+  std::vector<std::uint64_t> kept_bits;  // the keep-mask, 64 positions a word
   std::vector<Gene> fresh;
   // The small-value path's two sets, S1 then S2, one stamp per value and a spare slot
   // each that takes the stamps of positions not kept.
@@ -52,12 +50,10 @@ struct Scratch {
     return stamp;
   }
 
-  std::span<bool> keep_mask(std::size_t length) {
-    if (keep_capacity < length) {
-      keep = std::make_unique<bool[]>(length);
-      keep_capacity = length;
-    }
-    return {keep.get(), length};
+  // Room for the keep-mask of `length` positions.
+  std::uint64_t* keep_bits(std::size_t length) {
+    if (kept_bits.size() < (length + 63) / 64) kept_bits.resize((length + 63) / 64);
+    return kept_bits.data();
   }
 };
 
@@ -142,7 +138,7 @@ void pack_keep_bits(std::span<const bool> keep, std::uint64_t* __restrict bits) 
 // kept sets are stamp arrays indexed by value. The coin flips are packed into bits, so
 // the kept positions' stamps visit set bits only and the list of free positions clear
 // bits only, with no branch on a single flip.
-std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std::span<const bool> keep,
+std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, const std::uint64_t* __restrict bits,
                                              std::span<const Gene> a, std::span<const Gene> b) {
   const std::size_t length = a.size();
   const std::size_t common = std::min(length, b.size());
@@ -163,8 +159,6 @@ std::pair<Genes, Genes> small_value_children(Scratch& s, std::size_t bound, std:
   std::copy_n(pa, length, c1);  // plain memory copies: a list's own range copy goes gene by gene
   std::copy_n(pb, common, c2);
 
-  std::uint64_t* __restrict const bits = s.kept_bits.data();
-  pack_keep_bits(keep, bits);
   const std::size_t n_words = (length + 63) / 64;
   std::size_t n_free = 0;
   for (std::size_t w = 0; w < n_words; ++w) {
@@ -209,28 +203,25 @@ void fill_free(Genes& child, std::span<const std::size_t> free_positions, std::s
   for (std::size_t t = 0; t < placed; ++t) child[free_positions[t]] = fresh[t];
 }
 
-}  // namespace
+bool kept_at(const std::uint64_t* bits, std::size_t i) { return ((bits[i / 64] >> (i % 64)) & 1) != 0; }
 
-std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const Gene> a, std::span<const Gene> b) {
+// The children for a keep-mask given as bits (bits past A's length are 0).
+std::pair<Genes, Genes> children_from_bits(Scratch& s, const std::uint64_t* bits, std::span<const Gene> a,
+                                           std::span<const Gene> b) {
   const std::size_t length = a.size();
   const std::size_t common = std::min(length, b.size());
   for (std::size_t i = common; i < length; ++i) {
-    if (keep[i]) [[unlikely]] fault_kept_beyond(i, b.size());
+    if (kept_at(bits, i)) [[unlikely]] fault_kept_beyond(i, b.size());
   }
 
-  Scratch& s = scratch();
   const std::size_t longest = std::max(length, b.size());
   if (s.free_positions.size() < longest + 1) s.free_positions.resize(longest + 1);
-  if (s.fresh.size() < std::max(length, b.size())) s.fresh.resize(std::max(length, b.size()));
+  if (s.fresh.size() < longest) s.fresh.resize(longest);
 
   // Orderings of 0..n-1, the usual parents, take the stamp arrays; a value array stays
   // within a few times the chromosome length, larger values go to the hashed sets.
   const Gene bound = gene_bound(a, b);
-  if (bound < 4 * (length + b.size()) + 64) {
-    if (s.kept_bits.size() < (length + 63) / 64) s.kept_bits.resize((length + 63) / 64);
-
-    return small_value_children(s, bound + 1, keep, a, b);
-  }
+  if (bound < 4 * (length + b.size()) + 64) return small_value_children(s, bound + 1, bits, a, b);
 
   // Kept positions take their own parent's gene; the others are listed as free.
   Genes child1(length, 0);
@@ -238,11 +229,11 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
   std::size_t n_free = 0;
   for (std::size_t i = 0; i < length; ++i) {
     s.free_positions[n_free] = i;
-    n_free += keep[i] ? 0 : 1;
+    n_free += kept_at(bits, i) ? 0 : 1;
   }
   for (std::size_t i = 0; i < common; ++i) {
     // All ones for a kept position, zero otherwise: no branch on a coin flip.
-    const Gene take = Gene{0} - static_cast<Gene>(keep[i]);
+    const Gene take = Gene{0} - static_cast<Gene>(kept_at(bits, i));
     child1[i] = a[i] & take;
     child2[i] = b[i] & take;
   }
@@ -252,22 +243,32 @@ std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const
   const std::size_t max_entries = a.size() + b.size();
 
   s.marks.reset(top, max_entries);
-  s.marks.insert_kept(keep, a);
+  s.marks.insert_kept(bits, a);
   fill_free(child1, free_positions, b, s.marks, s.fresh.data());
 
   s.marks.reset(top, max_entries);
-  s.marks.insert_kept(keep, b);
+  s.marks.insert_kept(bits, b.first(common));
   fill_free(child2, free_positions, a, s.marks, s.fresh.data());
 
   return {std::move(child1), std::move(child2)};
 }
 
+}  // namespace
+
+std::pair<Genes, Genes> ipx_children(std::span<const bool> keep, std::span<const Gene> a, std::span<const Gene> b) {
+  Scratch& s = scratch();
+  std::uint64_t* const bits = s.keep_bits(keep.size());
+  pack_keep_bits(keep, bits);
+  return children_from_bits(s, bits, a, b);
+}
+
 std::pair<Genes, Genes> IpxCrossover::cross_genes(RandomSource& rng, std::span<const Gene> a,
                                                   std::span<const Gene> b) const {
-  const std::span<bool> keep = scratch().keep_mask(a.size());
-  // One next_u32 per position, drawn in one pass.
-  rng.top_bits_clear(keep.data(), keep.size());
-  return ipx_children(keep, a, b);
+  Scratch& s = scratch();
+  std::uint64_t* const bits = s.keep_bits(a.size());
+  // One next_u32 per position, drawn in one pass straight into bits.
+  rng.top_bits_clear(bits, a.size());
+  return children_from_bits(s, bits, a, b);
 }
 
 }  // namespace genetic
