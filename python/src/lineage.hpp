@@ -2,9 +2,11 @@
 // Python faces of the data model: Chromosome, Population, HallOfFame, Lineage.
 #include <tuple>
 
+#include "binding/convert.hpp"
 #include "binding/klass.hpp"
 #include "lineage/chromosome.hpp"
 #include "lineage/hall_of_fame.hpp"
+#include "lineage/kept_population.hpp"
 #include "lineage/lineage.hpp"
 #include "recorder.hpp"
 
@@ -76,4 +78,14 @@ struct binding::ClassFor<genetic::HallOfFame> {
 template <>
 struct binding::ClassFor<genetic::Lineage> {
   using type = faces::LineageClass;
+};
+
+// A lineage's populations read back as Population objects, packed ones unpacked; a
+// population the caller gives is kept whole.
+template <>
+struct binding::Converter<genetic::KeptPopulation> {
+  static genetic::KeptPopulation from_py(PyObject* object) {
+    return genetic::KeptPopulation(from_python<genetic::Population>(object));
+  }
+  static Ref to_py(const genetic::KeptPopulation& kept) { return to_python(kept.population()); }
 };

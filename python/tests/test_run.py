@@ -188,6 +188,27 @@ def test_lineage_shape(n_genes, n_chromosomes, n_generations, n_records, n_hall_
     assert_records_match_populations(lineage)
 
 
+@pytest.mark.parametrize("n_genes", [200, 300], ids=["genes-below-256", "genes-above-255"])
+def test_kept_populations_read_back_as_they_were_recorded(n_genes):
+    # Past populations are held in a compact form; what comes back must be exactly what was recorded,
+    # and a lineage rebuilt from what it reads back must compare equal to it.
+    matrix = [float((r * 7 + c * 3) % 11 == 0) for r in range(n_genes) for c in range(n_genes)]
+    evaluator = EvaluatorMatrix(EvaluatorKinds.FeedbackMarks, matrix)
+    lineage = run(settings(n_genes, n_chromosomes=4, n_generations=3), evaluator, p_swap=0.05)
+    for chromosome in every_chromosome(lineage):
+        assert is_ordering(chromosome.genes, n_genes)
+    assert_records_match_populations(lineage)
+    rebuilt = Lineage(lineage.generations, lineage.records, lineage.hall_of_fame, lineage.n_generations,
+                      lineage.n_records)
+    assert rebuilt == lineage and lineage == rebuilt
+    oldest = lineage.generations[-1]
+    changed = oldest.chromosomes
+    changed[0].genes = list(reversed(changed[0].genes))
+    oldest.chromosomes = changed
+    rebuilt.generations = lineage.generations[:-1] + [oldest]
+    assert rebuilt != lineage and lineage != rebuilt
+
+
 def test_runs_with_no_chromosomes():
     lineage = run(settings(n_chromosomes=0, n_generations=3, n_hall_of_fame=2))
     assert [(p.generation, p.chromosomes) for p in lineage.generations] == [(3, []), (2, []), (1, [])]

@@ -33,12 +33,14 @@ void RunLineage::step(Population population, const EvaluatorOperator& evaluator,
   hall_of_fame_.update(population.chromosomes);
   records_.push_front(recorder.record(population));
   trim_back(records_, n_records_);
-  generations_.push_front(std::move(population));
+  generations_.emplace_front(std::move(population));
   trim_back(generations_, n_generations_);
+  // Selection reads only the newest population: the one it replaced is packed.
+  if (generations_.size() > 1) generations_[1].pack();
 }
 
 const Population* RunLineage::newest() const noexcept {
-  return generations_.empty() ? nullptr : &generations_.front();
+  return generations_.empty() ? nullptr : generations_.front().whole();
 }
 
 Lineage RunLineage::to_lineage() && {

@@ -8,6 +8,7 @@
 
 #include "lineage/chromosome.hpp"
 #include "lineage/hall_of_fame.hpp"
+#include "lineage/kept_population.hpp"
 #include "operators.hpp"
 #include "fitness_statistics.hpp"
 
@@ -15,7 +16,7 @@ namespace genetic {
 
 // The finished form callers hold: plain lists, no bounds enforced.
 struct Lineage {
-  std::vector<Population> generations;  // newest first when made by a run
+  std::vector<KeptPopulation> generations;  // newest first when made by a run
   std::vector<FitnessStatistics> records;
   HallOfFame hall_of_fame;
   std::optional<std::uint64_t> n_generations;
@@ -38,7 +39,8 @@ class RunLineage {
   // The most recently stepped population, or null when none is kept.
   const Population* newest() const noexcept;
 
-  const std::deque<Population>& generations() const noexcept { return generations_; }
+  // Newest first; all but the newest are packed.
+  const std::deque<KeptPopulation>& generations() const noexcept { return generations_; }
   const std::deque<FitnessStatistics>& records() const noexcept { return records_; }
   const HallOfFame& hall_of_fame() const noexcept { return hall_of_fame_; }
 
@@ -48,7 +50,7 @@ class RunLineage {
  private:
   std::optional<std::uint64_t> n_generations_;
   std::optional<std::uint64_t> n_records_;
-  std::deque<Population> generations_;
+  std::deque<KeptPopulation> generations_;
   std::deque<FitnessStatistics> records_;
   HallOfFame hall_of_fame_;
 };

@@ -18,7 +18,7 @@ Population population(std::uint64_t generation) {
 
 std::vector<std::uint64_t> kept_generations(const RunLineage& lineage) {
   std::vector<std::uint64_t> out;
-  for (const Population& p : lineage.generations()) out.push_back(p.generation);
+  for (const KeptPopulation& p : lineage.generations()) out.push_back(p.generation());
   return out;
 }
 
@@ -104,9 +104,13 @@ TEST(RunLineage, ToLineageMovesNewestFirstWithoutCopyingGenes) {
 
   const Lineage lineage = std::move(run).to_lineage();
   ASSERT_EQ(lineage.generations.size(), 2U);
-  EXPECT_EQ(lineage.generations[0].generation, 2U);
-  EXPECT_EQ(lineage.generations[1].generation, 1U);
-  EXPECT_EQ(lineage.generations[0].chromosomes[0].genes.data(), newest_genes);
+  EXPECT_EQ(lineage.generations[0].generation(), 2U);
+  EXPECT_EQ(lineage.generations[1].generation(), 1U);
+  // The newest population is kept whole, the older one packed.
+  ASSERT_NE(lineage.generations[0].whole(), nullptr);
+  EXPECT_EQ(lineage.generations[0].whole()->chromosomes[0].genes.data(), newest_genes);
+  EXPECT_TRUE(lineage.generations[1].packed());
+  EXPECT_EQ(lineage.generations[1].population(), (Population{{{{1, 1}, 2.0}, {{1, 2}, 3.0}}, 1}));
   EXPECT_EQ(lineage.hall_of_fame.chromosomes[0].genes.data(), best_genes);
   EXPECT_EQ(lineage.records, records);
   EXPECT_EQ(lineage.hall_of_fame, hall_of_fame);

@@ -87,7 +87,7 @@ TEST_P(RunShape, PopulationsRecordsAndHallOfFame) {
     // Generations n_generations down to 1, each of n_chromosomes evaluated orderings.
     ASSERT_EQ(lineage.generations.size(), c.n_generations);
     for (std::size_t k = 0; k < lineage.generations.size(); ++k) {
-      const Population& p = lineage.generations[k];
+      const Population p = lineage.generations[k].population();
       EXPECT_EQ(p.generation, c.n_generations - k);
       ASSERT_EQ(p.chromosomes.size(), c.n_chromosomes);
       for (const Chromosome& chromosome : p.chromosomes) {
@@ -120,8 +120,8 @@ TEST_P(RunShape, PopulationsRecordsAndHallOfFame) {
       }
     }
     // No kept chromosome beats the best the hall of fame has seen.
-    for (const Population& p : lineage.generations) {
-      for (const Chromosome& chromosome : p.chromosomes) EXPECT_LE(*chromosome.fitness, *hof.chromosomes[0].fitness);
+    for (const KeptPopulation& kept : lineage.generations) {
+      for (const Chromosome& chromosome : kept.population().chromosomes) EXPECT_LE(*chromosome.fitness, *hof.chromosomes[0].fitness);
     }
   }
 }
@@ -140,8 +140,8 @@ TEST(RunSga, ZeroChromosomesRunsEveryGenerationEmpty) {
   RandomSource rng = RandomSource::from_seed(4);
   const Lineage lineage = ops.run(rng, settings(0, 3)).to_lineage();
   ASSERT_EQ(lineage.generations.size(), 3U);
-  for (const Population& p : lineage.generations) EXPECT_TRUE(p.chromosomes.empty());
-  EXPECT_EQ(lineage.generations[0].generation, 3U);
+  for (const KeptPopulation& kept : lineage.generations) EXPECT_TRUE(kept.population().chromosomes.empty());
+  EXPECT_EQ(lineage.generations[0].generation(), 3U);
   ASSERT_EQ(lineage.records.size(), 4U);
   for (const FitnessStatistics& r : lineage.records) EXPECT_EQ(r.size, 0U);
   EXPECT_TRUE(lineage.hall_of_fame.chromosomes.empty());
@@ -222,7 +222,7 @@ TEST(RunSga, ThreadSourceRunHasTheSameShape) {
       run_sga(settings(4, 3), ops.generator, ops.evaluator, ops.recorder, ops.selector, ops.crossover, ops.mutator)
           .to_lineage();
   ASSERT_EQ(lineage.generations.size(), 3U);
-  EXPECT_EQ(lineage.generations[0].generation, 3U);
+  EXPECT_EQ(lineage.generations[0].generation(), 3U);
   EXPECT_EQ(lineage.records.size(), 4U);
 }
 
