@@ -7,62 +7,79 @@
 namespace genetic {
 namespace {
 
-// Both loops below run over every gene a run keeps, once per generation: they are
-// built for AVX2 as well, picked when the processor has it.
+// The loops below run over every gene a run keeps, once per generation: they are
+// built for AVX2 as well, picked when the processor has it. Sanitizer builds keep
+// only the plain loops, the ones every processor can run.
 #if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
 #define GENETIC_WIDE_CLONES [[gnu::target_clones("avx2", "default")]]
 #else
 #define GENETIC_WIDE_CLONES
 #endif
 
-// Every gene of the population ORed together: at least its largest gene, and below
+// Each gene cut to its low bytes, in one pass with the OR of all the genes, which
+// tells whether the cut lost anything: the OR is at least the largest gene and below
 // the next power of two, so it decides the width as the maximum would.
-GENETIC_WIDE_CLONES Gene gene_bits(const Chromosome* chromosomes, std::size_t count) {
+template <class Narrow>
+[[gnu::always_inline]] inline Gene narrow_into(const Chromosome* chromosomes, std::size_t count, Narrow* to) {
   Gene bits = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const Gene* const genes = chromosomes[k].genes.data();
     const std::size_t n = chromosomes[k].genes.size();
     Gene line = 0;
-    for (std::size_t i = 0; i < n; ++i) line |= genes[i];
+    for (std::size_t i = 0; i < n; ++i) {
+      line |= genes[i];
+      to[i] = static_cast<Narrow>(genes[i]);
+    }
     bits |= line;
+    to += n;
   }
   return bits;
 }
-
-// Each gene cut to its low bytes (the width was chosen so that nothing is lost).
-template <class Narrow>
-[[gnu::always_inline]] inline void narrow_into(const Chromosome* chromosomes, std::size_t count, Narrow* to) {
-  for (std::size_t k = 0; k < count; ++k) {
-    const Gene* const genes = chromosomes[k].genes.data();
-    const std::size_t n = chromosomes[k].genes.size();
-    for (std::size_t i = 0; i < n; ++i) to[i] = static_cast<Narrow>(genes[i]);
-    to += n;
-  }
+GENETIC_WIDE_CLONES Gene narrow_u8(const Chromosome* chromosomes, std::size_t count, std::uint8_t* to) {
+  return narrow_into(chromosomes, count, to);
 }
-GENETIC_WIDE_CLONES void narrow_u8(const Chromosome* chromosomes, std::size_t count, std::uint8_t* to) {
-  narrow_into(chromosomes, count, to);
+GENETIC_WIDE_CLONES Gene narrow_u16(const Chromosome* chromosomes, std::size_t count, std::uint16_t* to) {
+  return narrow_into(chromosomes, count, to);
 }
-GENETIC_WIDE_CLONES void narrow_u16(const Chromosome* chromosomes, std::size_t count, std::uint16_t* to) {
-  narrow_into(chromosomes, count, to);
+GENETIC_WIDE_CLONES Gene narrow_u32(const Chromosome* chromosomes, std::size_t count, std::uint32_t* to) {
+  return narrow_into(chromosomes, count, to);
 }
-GENETIC_WIDE_CLONES void narrow_u32(const Chromosome* chromosomes, std::size_t count, std::uint32_t* to) {
-  narrow_into(chromosomes, count, to);
-}
-void narrow_u64(const Chromosome* chromosomes, std::size_t count, std::uint64_t* to) {
-  for (std::size_t k = 0; k < count; ++k) to = std::copy(chromosomes[k].genes.begin(), chromosomes[k].genes.end(), to);
+GENETIC_WIDE_CLONES Gene narrow_u64(const Chromosome* chromosomes, std::size_t count, std::uint64_t* to) {
+  return narrow_into(chromosomes, count, to);
 }
 
-template <class Narrow>
-std::vector<Narrow, UninitialisedAllocator<Narrow>> narrowed(const Population& population, std::size_t total,
-                                                             void (*narrow)(const Chromosome*, std::size_t, Narrow*)) {
-  std::vector<Narrow, UninitialisedAllocator<Narrow>> out(total);
-  narrow(population.chromosomes.data(), population.chromosomes.size(), out.data());
-  return out;
+// The narrowest width, in bytes, that holds every gene whose OR is `bits`.
+unsigned width_of(Gene bits) {
+  if (bits <= std::numeric_limits<std::uint8_t>::max()) return 1;
+  if (bits <= std::numeric_limits<std::uint16_t>::max()) return 2;
+  if (bits <= std::numeric_limits<std::uint32_t>::max()) return 4;
+  return 8;
 }
 
 }  // namespace
 
-KeptPopulation::Packed KeptPopulation::pack_genes(const Population& population) {
+// The genes at `width` bytes each into `genes`; returns the OR of them all.
+template <class GeneLists>
+Gene KeptPopulation::narrow_to(const Population& population, std::size_t total, unsigned width, GeneLists& genes) {
+  const auto into = [&](auto narrow, auto list) {
+    list.resize(total);
+    const Gene bits = narrow(population.chromosomes.data(), population.chromosomes.size(), list.data());
+    genes = std::move(list);
+    return bits;
+  };
+  switch (width) {
+    case 1:
+      return into(narrow_u8, Packed::List<std::uint8_t>());
+    case 2:
+      return into(narrow_u16, Packed::List<std::uint16_t>());
+    case 4:
+      return into(narrow_u32, Packed::List<std::uint32_t>());
+    default:
+      return into(narrow_u64, Packed::List<std::uint64_t>());
+  }
+}
+
+KeptPopulation::Packed KeptPopulation::pack_genes(const Population& population, unsigned width_guess) {
   Packed packed;
   packed.generation = population.generation;
   packed.ends.reserve(population.chromosomes.size());
@@ -73,16 +90,10 @@ KeptPopulation::Packed KeptPopulation::pack_genes(const Population& population) 
     packed.ends.push_back(total);
     packed.fitness.push_back(chromosome.fitness);
   }
-  const Gene bits = gene_bits(population.chromosomes.data(), population.chromosomes.size());
-  if (bits <= std::numeric_limits<std::uint8_t>::max()) {
-    packed.genes = narrowed<std::uint8_t>(population, total, narrow_u8);
-  } else if (bits <= std::numeric_limits<std::uint16_t>::max()) {
-    packed.genes = narrowed<std::uint16_t>(population, total, narrow_u16);
-  } else if (bits <= std::numeric_limits<std::uint32_t>::max()) {
-    packed.genes = narrowed<std::uint32_t>(population, total, narrow_u32);
-  } else {
-    packed.genes = narrowed<std::uint64_t>(population, total, narrow_u64);
-  }
+  // A wrong guess costs a second pass; a width wider than needed is never kept, so
+  // equal populations always pack alike.
+  const unsigned width = width_of(narrow_to(population, total, width_guess, packed.genes));
+  if (width != width_guess) narrow_to(population, total, width, packed.genes);
   return packed;
 }
 
@@ -117,8 +128,14 @@ std::uint64_t KeptPopulation::generation() const noexcept {
   return std::get<Packed>(form_).generation;
 }
 
-void KeptPopulation::pack() {
-  if (const Population* population = whole()) form_ = pack_genes(*population);
+void KeptPopulation::pack(unsigned width_guess) {
+  if (const Population* population = whole()) form_ = pack_genes(*population, width_guess);
+}
+
+unsigned KeptPopulation::width() const noexcept {
+  if (whole() != nullptr) return sizeof(Gene);
+  return static_cast<unsigned>(std::visit([](const auto& genes) { return sizeof(genes[0]); },
+                                          std::get<Packed>(form_).genes));
 }
 
 bool operator==(const KeptPopulation& a, const KeptPopulation& b) {

@@ -10,15 +10,16 @@
 namespace genetic {
 namespace {
 
-KeptPopulation packed(const Population& population) {
+KeptPopulation packed(const Population& population, unsigned width_guess = 1) {
   KeptPopulation kept(population);
-  kept.pack();
+  kept.pack(width_guess);
   return kept;
 }
 
 struct RoundTripCase {
   std::string name;
   Population population;
+  unsigned width;  // the narrowest that holds every gene
 };
 
 void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
@@ -26,30 +27,35 @@ void PrintTo(const RoundTripCase& c, std::ostream* os) { *os << c.name; }
 class KeptPopulationRoundTrip : public testing::TestWithParam<RoundTripCase> {};
 
 // Packing keeps every gene, length, fitness and the generation, at every width and
-// on either side of each width's limit.
+// on either side of each width's limit, and takes the narrowest width whatever the
+// guess, too narrow or too wide.
 TEST_P(KeptPopulationRoundTrip, UnpacksToTheSamePopulation) {
   const Population& population = GetParam().population;
-  const KeptPopulation kept = packed(population);
-  EXPECT_TRUE(kept.packed());
-  EXPECT_EQ(kept.whole(), nullptr);
-  EXPECT_EQ(kept.generation(), population.generation);
-  EXPECT_EQ(kept.population(), population);
-  EXPECT_EQ(kept, KeptPopulation(population));
-  EXPECT_EQ(KeptPopulation(population), kept);
+  for (const unsigned guess : {1U, 2U, 4U, 8U}) {
+    const KeptPopulation kept = packed(population, guess);
+    EXPECT_TRUE(kept.packed());
+    EXPECT_EQ(kept.whole(), nullptr);
+    EXPECT_EQ(kept.width(), GetParam().width) << "guess " << guess;
+    EXPECT_EQ(kept.generation(), population.generation);
+    EXPECT_EQ(kept.population(), population) << "guess " << guess;
+    EXPECT_EQ(kept, KeptPopulation(population));
+    EXPECT_EQ(KeptPopulation(population), kept);
+    EXPECT_EQ(kept, packed(population)) << "guess " << guess;
+  }
 }
 
 constexpr Gene kMax = std::numeric_limits<Gene>::max();
 
 INSTANTIATE_TEST_SUITE_P(
     Widths, KeptPopulationRoundTrip,
-    testing::Values(RoundTripCase{"Empty", Population{{}, 7}},
-                    RoundTripCase{"EmptyChromosomes", Population{{{{}, std::nullopt}, {{}, 1.5}}, 2}},
-                    RoundTripCase{"Byte", Population{{{{0, 255, 3}, 1.0}, {{9}, std::nullopt}}, 1}},
-                    RoundTripCase{"TwoBytes", Population{{{{0, 256, 3}, 1.0}, {{65535}, -0.0}}, 1}},
-                    RoundTripCase{"FourBytes", Population{{{{65536}, 1.0}, {{}, 2.0}, {{4294967295}, 3.0}}, 9}},
-                    RoundTripCase{"EightBytes", Population{{{{4294967296, 1}, std::nullopt}, {{kMax, 0}, 4.0}}, kMax}},
+    testing::Values(RoundTripCase{"Empty", Population{{}, 7}, 1},
+                    RoundTripCase{"EmptyChromosomes", Population{{{{}, std::nullopt}, {{}, 1.5}}, 2}, 1},
+                    RoundTripCase{"Byte", Population{{{{0, 255, 3}, 1.0}, {{9}, std::nullopt}}, 1}, 1},
+                    RoundTripCase{"TwoBytes", Population{{{{0, 256, 3}, 1.0}, {{65535}, -0.0}}, 1}, 2},
+                    RoundTripCase{"FourBytes", Population{{{{65536}, 1.0}, {{}, 2.0}, {{4294967295}, 3.0}}, 9}, 4},
+                    RoundTripCase{"EightBytes", Population{{{{4294967296, 1}, std::nullopt}, {{kMax, 0}, 4.0}}, kMax}, 8},
                     RoundTripCase{"InfiniteFitness",
-                                  Population{{{{2, 1}, std::numeric_limits<double>::infinity()}}, 0}}),
+                                  Population{{{{2, 1}, std::numeric_limits<double>::infinity()}}, 0}, 1}),
     [](const testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
 
 struct EqualityCase {
@@ -98,9 +104,11 @@ TEST(KeptPopulation, WholeUntilPackedAndPackedOnce) {
   ASSERT_NE(kept.whole(), nullptr);
   EXPECT_EQ(*kept.whole(), population);
   EXPECT_FALSE(kept.packed());
+  EXPECT_EQ(kept.width(), sizeof(Gene));
   kept.pack();
-  kept.pack();
+  kept.pack(8);
   EXPECT_TRUE(kept.packed());
+  EXPECT_EQ(kept.width(), 1U);
   EXPECT_EQ(kept.population(), population);
 }
 

@@ -35,8 +35,12 @@ void RunLineage::step(Population population, const EvaluatorOperator& evaluator,
   trim_back(records_, n_records_);
   generations_.emplace_front(std::move(population));
   trim_back(generations_, n_generations_);
-  // Selection reads only the newest population: the one it replaced is packed.
-  if (generations_.size() > 1) generations_[1].pack();
+  // Selection reads only the newest population: the one it replaced is packed, at
+  // the width the population before it took, which is almost always right.
+  if (generations_.size() > 1) {
+    generations_[1].pack(pack_width_);
+    pack_width_ = generations_[1].width();
+  }
 }
 
 const Population* RunLineage::newest() const noexcept {

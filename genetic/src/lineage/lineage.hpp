@@ -53,6 +53,7 @@ class RunLineage {
   std::deque<KeptPopulation> generations_;
   std::deque<FitnessStatistics> records_;
   HallOfFame hall_of_fame_;
+  unsigned pack_width_ = 1;  // bytes a gene took in the population packed last
 };
 
 }  // namespace genetic

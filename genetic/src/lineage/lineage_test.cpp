@@ -91,6 +91,24 @@ TEST(RunLineage, ExistingFitnessIsNotRecomputed) {
   EXPECT_EQ(lineage.newest()->chromosomes[0].fitness, 100.0);
 }
 
+// Every population but the newest is packed, each at its own width, whatever width
+// the one before it took.
+TEST(RunLineage, OlderPopulationsArePackedAndReadBackUnchanged) {
+  const SumEvaluator evaluator;
+  const SummaryRecorder recorder;
+  const std::vector<std::uint64_t> order{300, 5, 70000, 6, 5000000000, 7};
+  RunLineage lineage(population(order[0]), evaluator, recorder, std::nullopt, std::nullopt, std::nullopt);
+  for (std::size_t k = 1; k < order.size(); ++k) lineage.step(population(order[k]), evaluator, recorder);
+  ASSERT_EQ(lineage.generations().size(), order.size());
+  for (std::size_t k = 0; k < order.size(); ++k) {
+    const KeptPopulation& kept = lineage.generations()[order.size() - 1 - k];
+    const std::uint64_t g = order[k];
+    const auto sum = [g](std::uint64_t second) { return static_cast<double>(g) + static_cast<double>(second); };
+    EXPECT_EQ(kept.population(), (Population{{{{g, 1}, sum(1)}, {{g, 2}, sum(2)}}, g})) << "generation " << g;
+    EXPECT_EQ(kept.packed(), k + 1 < order.size()) << "generation " << g;
+  }
+}
+
 TEST(RunLineage, ToLineageMovesNewestFirstWithoutCopyingGenes) {
   const SumEvaluator evaluator;
   const SummaryRecorder recorder;
