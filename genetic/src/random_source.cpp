@@ -14,9 +14,6 @@
 namespace genetic {
 namespace {
 
-// Output of one generator between two rekeyings: 2^17 blocks, 64 MiB.
-constexpr std::uint64_t kRekeyBlocks = std::uint64_t{1} << 17;
-
 std::uint64_t splitmix64(std::uint64_t& x) noexcept {
   std::uint64_t z = (x += 0x9e3779b97f4a7c15ULL);
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
@@ -101,14 +98,15 @@ inline void append_bits(std::uint64_t* bits, std::size_t& at, std::uint64_t valu
 
 }  // namespace
 
-RandomSource RandomSource::from_os() {
+RandomSource RandomSource::from_os(std::uint64_t blocks_between_rekeys) {
   RandomSource source;
   if (!read_os_random(source.state_, sizeof source.state_)) {
     fault("the operating system supplied no random seed bytes");
   }
   ensure_nonzero(source.state_);
   source.from_os_ = true;
-  source.blocks_until_rekey_ = kRekeyBlocks;
+  source.rekey_blocks_ = std::max<std::uint64_t>(blocks_between_rekeys, 1);
+  source.blocks_until_rekey_ = source.rekey_blocks_;
   return source;
 }
 
@@ -150,7 +148,7 @@ void RandomSource::rekey() noexcept {
     }
     ensure_nonzero(state_);
   }
-  blocks_until_rekey_ = kRekeyBlocks;
+  blocks_until_rekey_ = rekey_blocks_;
 }
 
 void RandomSource::top_bits_clear(std::uint64_t* bits, std::size_t count) noexcept {

@@ -20,8 +20,9 @@ static_assert(std::endian::native == std::endian::little, "the stream's halves a
 
 class RandomSource final {
  public:
-  // Keyed from the operating system; a Fault when it supplies no seed bytes.
-  static RandomSource from_os();
+  // Keyed from the operating system, and rekeyed from it after every
+  // `blocks_between_rekeys` blocks of output; a Fault when it supplies no seed bytes.
+  static RandomSource from_os(std::uint64_t blocks_between_rekeys = kRekeyBlocks);
   // A fixed stream, for tests only: the Python side never gets one.
   static RandomSource from_seed(std::uint64_t seed);
 
@@ -85,6 +86,8 @@ class RandomSource final {
   static constexpr std::size_t kLanes = 4;
   static constexpr std::size_t kSteps = 16;
   static constexpr std::size_t kBlockWords = kLanes * kSteps;
+  // Output of one generator between two rekeyings: 2^17 blocks, 64 MiB.
+  static constexpr std::uint64_t kRekeyBlocks = std::uint64_t{1} << 17;
 
  private:
   __extension__ typedef unsigned __int128 Wide;
@@ -101,6 +104,7 @@ class RandomSource final {
   alignas(32) std::uint32_t halves_[kHalves] = {};
   std::size_t next_ = kHalves;  // the next half of the block to draw; kHalves when it is used up
   std::uint64_t blocks_until_rekey_ = 0;
+  std::uint64_t rekey_blocks_ = kRekeyBlocks;
   bool from_os_ = false;
 };
 

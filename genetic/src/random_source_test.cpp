@@ -135,6 +135,22 @@ TEST(RandomSourceFirstDrawBelow, MatchesDrawByDraw) {
   }
 }
 
+// Rekeying mixes fresh bytes from the operating system into the state at the set
+// interval: a copy of a source draws what it draws up to the first rekeying, and
+// something else after it, because each takes its own fresh bytes.
+TEST(RandomSourceRekey, MixesFreshBytesAtTheInterval) {
+  auto a = RandomSource::from_os(3);
+  auto b = a;
+  // Two blocks before the rekeying that precedes the third.
+  for (std::size_t k = 0; k < 2 * RandomSource::kBlockWords; ++k) ASSERT_EQ(a.next_u64(), b.next_u64()) << k;
+  std::vector<std::uint64_t> after_a, after_b;
+  for (std::size_t k = 0; k < RandomSource::kBlockWords; ++k) {
+    after_a.push_back(a.next_u64());
+    after_b.push_back(b.next_u64());
+  }
+  EXPECT_NE(after_a, after_b);
+}
+
 class RandomSourceWordSplit : public ::testing::TestWithParam<int> {};
 
 // next_u64 is the next two 32-bit words, the first as the low half, whatever
