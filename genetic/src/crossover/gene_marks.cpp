@@ -32,18 +32,17 @@ void GeneMarks::reset(Gene max_gene, std::size_t max_entries) {
 // genes are new are coin flips that a predictor cannot learn.
 void GeneMarks::insert_kept(const std::uint64_t* kept, std::span<const Gene> genes) noexcept {
   const std::size_t n = genes.size();
-  const auto is_kept = [kept](std::size_t i) { return ((kept[i / 64] >> (i % 64)) & 1) != 0; };
   if (direct_) {
     std::uint32_t* const stamps = stamps_.data();
     const std::uint32_t stamp = stamp_;
     for (std::size_t i = 0; i < n; ++i) {
       std::uint32_t& mark = stamps[genes[i]];
-      mark = is_kept(i) ? stamp : mark;
+      mark = bit_at(kept, i) ? stamp : mark;
     }
     return;
   }
   for (std::size_t i = 0; i < n; ++i) {
-    if (is_kept(i)) insert_hashed(genes[i]);
+    if (bit_at(kept, i)) insert_hashed(genes[i]);
   }
 }
 

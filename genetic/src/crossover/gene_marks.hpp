@@ -10,6 +10,9 @@
 
 namespace genetic {
 
+// Whether position `i` is set in a mask of bits, 64 positions a word from the low end.
+inline bool bit_at(const std::uint64_t* bits, std::size_t i) noexcept { return ((bits[i / 64] >> (i % 64)) & 1) != 0; }
+
 class GeneMarks {
  public:
   // Empties the set for values up to `max_gene` and at most `max_entries` insertions.

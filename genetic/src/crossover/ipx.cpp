@@ -203,15 +203,13 @@ void fill_free(Genes& child, std::span<const std::size_t> free_positions, std::s
   for (std::size_t t = 0; t < placed; ++t) child[free_positions[t]] = fresh[t];
 }
 
-bool kept_at(const std::uint64_t* bits, std::size_t i) { return ((bits[i / 64] >> (i % 64)) & 1) != 0; }
-
 // The children for a keep-mask given as bits (bits past A's length are 0).
 std::pair<Genes, Genes> children_from_bits(Scratch& s, const std::uint64_t* bits, std::span<const Gene> a,
                                            std::span<const Gene> b) {
   const std::size_t length = a.size();
   const std::size_t common = std::min(length, b.size());
   for (std::size_t i = common; i < length; ++i) {
-    if (kept_at(bits, i)) [[unlikely]] fault_kept_beyond(i, b.size());
+    if (bit_at(bits, i)) [[unlikely]] fault_kept_beyond(i, b.size());
   }
 
   const std::size_t longest = std::max(length, b.size());
@@ -229,11 +227,11 @@ std::pair<Genes, Genes> children_from_bits(Scratch& s, const std::uint64_t* bits
   std::size_t n_free = 0;
   for (std::size_t i = 0; i < length; ++i) {
     s.free_positions[n_free] = i;
-    n_free += kept_at(bits, i) ? 0 : 1;
+    n_free += bit_at(bits, i) ? 0 : 1;
   }
   for (std::size_t i = 0; i < common; ++i) {
     // All ones for a kept position, zero otherwise: no branch on a coin flip.
-    const Gene take = Gene{0} - static_cast<Gene>(kept_at(bits, i));
+    const Gene take = Gene{0} - static_cast<Gene>(bit_at(bits, i));
     child1[i] = a[i] & take;
     child2[i] = b[i] & take;
   }
