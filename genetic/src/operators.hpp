@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
-#include "lineage/chromosome.hpp"
-#include "random_source.hpp"
-#include "fitness_statistics.hpp"
+#include "population/chromosome.hpp"
+#include "random/random_source.hpp"
+#include "recorder/fitness_statistics.hpp"
 
 namespace genetic {
 

@@ -4,7 +4,7 @@
 
 #include "binding/convert.hpp"
 #include "binding/klass.hpp"
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 #include "lineage/hall_of_fame.hpp"
 #include "lineage/kept_population.hpp"
 #include "lineage/lineage.hpp"

@@ -6,9 +6,9 @@
 
 #include "binding/kinds.hpp"
 #include "binding/klass.hpp"
-#include "fitness_statistics.hpp"
+#include "recorder/fitness_statistics.hpp"
 #include "kinds.hpp"
-#include "recorder_options.hpp"
+#include "recorder/recorder.hpp"
 
 namespace faces {
 

@@ -18,7 +18,7 @@
 #include "mutator.hpp"
 #include "convergence.hpp"
 #include "recorder.hpp"
-#include "recorder_options.hpp"
+#include "recorder/recorder.hpp"
 #include "selector.hpp"
 #include "selector/selector.hpp"
 

@@ -6,7 +6,7 @@
 #include <tuple>
 
 #include "binding/klass.hpp"
-#include "simple/sga.hpp"
+#include "run/sga.hpp"
 
 namespace faces {
 

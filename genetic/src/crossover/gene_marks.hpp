@@ -6,7 +6,7 @@
 #include <span>
 #include <vector>
 
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 
 namespace genetic {
 

@@ -17,7 +17,7 @@
 
 #include "evaluator/mark_matrix.hpp"
 #include "kinds.hpp"
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 
 namespace genetic {
 

@@ -15,7 +15,7 @@
 
 #include "evaluator/mark_matrix.hpp"
 #include "kinds.hpp"
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 
 #define GENETIC_AVX2_INLINE [[gnu::target("avx2,popcnt"), gnu::always_inline]] inline
 

@@ -13,7 +13,7 @@
 #include "evaluator/matrix_evaluator.hpp"
 #include "evaluator/pairwise.hpp"
 #include "fault.hpp"
-#include "random_source.hpp"
+#include "random/random_source.hpp"
 
 namespace genetic {
 namespace {

@@ -8,7 +8,7 @@
 #include "evaluator/mark_matrix.hpp"
 #include "evaluator/matrix_evaluator.hpp"
 #include "evaluator/pairwise.hpp"
-#include "random_source.hpp"
+#include "random/random_source.hpp"
 
 namespace genetic {
 namespace {

@@ -9,7 +9,7 @@
 #include "evaluator/fitness_terms.hpp"
 #include "evaluator/mark_matrix.hpp"
 #include "kinds.hpp"
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 
 namespace genetic {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <unordered_set>
 
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 
 namespace genetic {
 

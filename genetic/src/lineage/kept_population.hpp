@@ -14,7 +14,7 @@
 #include <variant>
 #include <vector>
 
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 
 namespace genetic {
 

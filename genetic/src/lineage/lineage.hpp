@@ -6,11 +6,11 @@
 #include <optional>
 #include <vector>
 
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 #include "lineage/hall_of_fame.hpp"
 #include "lineage/kept_population.hpp"
 #include "operators.hpp"
-#include "fitness_statistics.hpp"
+#include "recorder/fitness_statistics.hpp"
 
 namespace genetic {
 

@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <span>
 
-#include "lineage/chromosome.hpp"
-#include "random_source.hpp"
+#include "population/chromosome.hpp"
+#include "random/random_source.hpp"
 
 namespace genetic {
 

@@ -1,4 +1,4 @@
-#include "lineage/gene_memory.hpp"
+#include "population/gene_memory.hpp"
 
 #include <gtest/gtest.h>
 #include <sys/wait.h>
@@ -12,8 +12,8 @@
 #include <cstring>
 #include <vector>
 
-#include "lineage/chromosome.hpp"
-#include "random_source.hpp"
+#include "population/chromosome.hpp"
+#include "random/random_source.hpp"
 
 namespace genetic {
 namespace {

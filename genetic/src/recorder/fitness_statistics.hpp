@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "lineage/chromosome.hpp"
+#include "population/chromosome.hpp"
 
 namespace genetic {
 

@@ -7,9 +7,9 @@
 
 #include "crossover/crossover.hpp"
 #include "evaluator/evaluator.hpp"
-#include "recorder_options.hpp"
+#include "recorder/recorder.hpp"
 #include "selector/selector.hpp"
-#include "simple/sga.hpp"
+#include "run/sga.hpp"
 
 namespace genetic {
 namespace {

@@ -1,4 +1,4 @@
-#include "sequence_generator.hpp"
+#include "generator/sequence_generator.hpp"
 
 #include <type_traits>
 

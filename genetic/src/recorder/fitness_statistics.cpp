@@ -1,7 +1,7 @@
-#include "fitness_statistics.hpp"
+#include "recorder/fitness_statistics.hpp"
 
 #include "fault.hpp"
-#include "fitness_statistics_recorder.hpp"
+#include "recorder/fitness_statistics_recorder.hpp"
 
 namespace genetic {
 namespace {

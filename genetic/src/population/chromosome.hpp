@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "lineage/gene_memory.hpp"
+#include "population/gene_memory.hpp"
 
 namespace genetic {
 

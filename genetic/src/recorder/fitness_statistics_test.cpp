@@ -1,4 +1,4 @@
-#include "fitness_statistics.hpp"
+#include "recorder/fitness_statistics.hpp"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "fault.hpp"
-#include "recorder_options.hpp"
+#include "recorder/recorder.hpp"
 
 namespace genetic {
 namespace {

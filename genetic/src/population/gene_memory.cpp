@@ -1,4 +1,4 @@
-#include "lineage/gene_memory.hpp"
+#include "population/gene_memory.hpp"
 
 #include <pthread.h>
 #include <sys/mman.h>

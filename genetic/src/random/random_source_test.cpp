@@ -1,4 +1,4 @@
-#include "random_source.hpp"
+#include "random/random_source.hpp"
 
 #include <gtest/gtest.h>
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "sequence_generator.hpp"
+#include "generator/sequence_generator.hpp"
 #include "lineage/lineage.hpp"
 #include "mutator/swap.hpp"
 #include "operators.hpp"

@@ -2,8 +2,8 @@
 // The first population of a run: uniformly random orderings of 0 .. n_genes - 1.
 #include <cstdint>
 
-#include "lineage/chromosome.hpp"
-#include "random_source.hpp"
+#include "population/chromosome.hpp"
+#include "random/random_source.hpp"
 
 namespace genetic {
 

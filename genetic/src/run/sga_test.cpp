@@ -1,4 +1,4 @@
-#include "simple/sga.hpp"
+#include "run/sga.hpp"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
-#include "recorder_options.hpp"
+#include "recorder/recorder.hpp"
 
 #include "fault.hpp"
-#include "fitness_statistics_recorder.hpp"
+#include "recorder/fitness_statistics_recorder.hpp"
 
 namespace genetic {
 
