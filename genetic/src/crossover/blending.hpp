@@ -5,7 +5,7 @@
 #include <span>
 #include <utility>
 
-#include "operators.hpp"
+#include "crossover/crossover_operator.hpp"
 
 namespace genetic {
 

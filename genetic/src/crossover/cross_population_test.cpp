@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "crossover/crossover_operator.hpp"
 #include "crossover/ipx.hpp"
 #include "fault.hpp"
-#include "operators.hpp"
 
 namespace genetic {
 namespace {

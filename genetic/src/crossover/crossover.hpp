@@ -2,8 +2,8 @@
 // Crossover options as callers give them, and the operators a run makes of them.
 #include <memory>
 
+#include "crossover/crossover_operator.hpp"
 #include "kinds.hpp"
-#include "operators.hpp"
 
 namespace genetic {
 

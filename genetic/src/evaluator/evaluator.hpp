@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "evaluator/cells.hpp"
+#include "evaluator/evaluator_operator.hpp"
 #include "kinds.hpp"
-#include "operators.hpp"
 
 namespace genetic {
 

@@ -1,4 +1,4 @@
-#include "operators.hpp"
+#include "evaluator/evaluator_operator.hpp"
 
 namespace genetic {
 

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <memory>
 
+#include "evaluator/evaluator_operator.hpp"
 #include "evaluator/mark_matrix.hpp"
 #include "kinds.hpp"
-#include "operators.hpp"
 
 namespace genetic {
 

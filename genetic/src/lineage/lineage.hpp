@@ -6,11 +6,12 @@
 #include <optional>
 #include <vector>
 
-#include "population/chromosome.hpp"
+#include "evaluator/evaluator_operator.hpp"
 #include "lineage/hall_of_fame.hpp"
 #include "lineage/kept_population.hpp"
-#include "operators.hpp"
+#include "population/chromosome.hpp"
 #include "recorder/fitness_statistics.hpp"
+#include "recorder/recorder_operator.hpp"
 
 namespace genetic {
 

@@ -3,7 +3,8 @@
 // are easy to predict and they count what they are asked to do.
 #include <cstddef>
 
-#include "operators.hpp"
+#include "evaluator/evaluator_operator.hpp"
+#include "recorder/recorder_operator.hpp"
 
 namespace genetic::testing_doubles {
 

@@ -1,7 +1,6 @@
 #include "recorder/fitness_statistics.hpp"
 
 #include "fault.hpp"
-#include "recorder/fitness_statistics_recorder.hpp"
 
 namespace genetic {
 namespace {
@@ -44,10 +43,6 @@ FitnessStatistics fitness_statistics(std::span<const Chromosome> chromosomes) {
   stats.mean = mean;
   stats.variance = variance;
   return stats;
-}
-
-FitnessStatistics FitnessStatisticsRecorder::record(const Population& population) const {
-  return fitness_statistics(population.chromosomes);
 }
 
 }  // namespace genetic

@@ -1,6 +1,6 @@
 #pragma once
 // The recorder of kind FitnessStatistics: stateless, one record per population.
-#include "operators.hpp"
+#include "recorder/recorder_operator.hpp"
 
 namespace genetic {
 

@@ -4,7 +4,7 @@
 #include <memory>
 
 #include "kinds.hpp"
-#include "operators.hpp"
+#include "recorder/recorder_operator.hpp"
 
 namespace genetic {
 

@@ -4,10 +4,13 @@
 #include <cstdint>
 #include <optional>
 
+#include "crossover/crossover_operator.hpp"
+#include "evaluator/evaluator_operator.hpp"
 #include "generator/sequence_generator.hpp"
 #include "lineage/lineage.hpp"
 #include "mutator/swap.hpp"
-#include "operators.hpp"
+#include "recorder/recorder_operator.hpp"
+#include "selector/selector_operator.hpp"
 
 namespace genetic {
 

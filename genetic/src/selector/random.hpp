@@ -2,7 +2,7 @@
 // Uniform selection with replacement; holds nothing.
 #include <span>
 
-#include "operators.hpp"
+#include "selector/selector_operator.hpp"
 
 namespace genetic {
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <vector>
 
-#include "operators.hpp"
+#include "selector/selector_operator.hpp"
 
 namespace genetic {
 

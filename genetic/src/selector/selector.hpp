@@ -2,7 +2,7 @@
 #include <memory>
 
 #include "kinds.hpp"
-#include "operators.hpp"
+#include "selector/selector_operator.hpp"
 
 namespace genetic {
 

@@ -1,4 +1,4 @@
-#include "operators.hpp"
+#include "crossover/crossover_operator.hpp"
 
 #include <optional>
 #include <string>
@@ -61,26 +61,6 @@ Chromosomes CrossoverOperator::cross_population(RandomSource& rng, std::span<con
                                                 double p_crossover) const {
   return cross_pairs(*this, rng, picks.size(), count, p_crossover,
                      [population, picks](std::size_t i) -> const Chromosome& { return population[picks[i]]; });
-}
-
-std::vector<std::size_t> SelectorOperator::select_indices(RandomSource& rng, std::span<const Chromosome> population,
-                                                          Count count) {
-  prepare(population);
-  const std::uint64_t n = count.value_or(population.size());
-  std::vector<std::size_t> picks;
-  picks.reserve(n);
-  for (std::uint64_t k = 0; k < n; ++k) {
-    picks.push_back(static_cast<std::size_t>(&select_one(rng, population) - population.data()));
-  }
-  return picks;
-}
-
-Chromosomes SelectorOperator::select(RandomSource& rng, std::span<const Chromosome> population, Count count) {
-  const std::vector<std::size_t> picks = select_indices(rng, population, count);
-  Chromosomes chosen;
-  chosen.reserve(picks.size());
-  for (const std::size_t i : picks) chosen.push_back(population[i]);
-  return chosen;
 }
 
 }  // namespace genetic
