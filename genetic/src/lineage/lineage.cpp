@@ -18,21 +18,18 @@ std::vector<T> drain(std::deque<T>& queue) {
 
 }  // namespace
 
-RunLineage::RunLineage(Population first, const EvaluatorOperator& evaluator, const RecorderOperator& recorder,
-                       std::optional<std::uint64_t> n_generations, std::optional<std::uint64_t> n_records,
+RunLineage::RunLineage(std::optional<std::uint64_t> n_generations, std::optional<std::uint64_t> n_records,
                        std::optional<std::uint64_t> n_hall_of_fame)
     : n_generations_(n_generations),
       n_records_(n_records),
-      hall_of_fame_{.chromosomes = {}, .uniques = {}, .capacity = n_hall_of_fame.value_or(1)} {
-  step(std::move(first), evaluator, recorder);
+      hall_of_fame_{.chromosomes = {}, .uniques = {}, .capacity = n_hall_of_fame.value_or(1)} {}
+
+void RunLineage::record(FitnessStatistics record) {
+  records_.push_front(record);
+  trim_back(records_, n_records_);
 }
 
-void RunLineage::step(Population population, const EvaluatorOperator& evaluator, const RecorderOperator& recorder) {
-  // The hall of fame sees the population evaluated; the record describes it as stored.
-  evaluator.evaluate_population(population.chromosomes);
-  hall_of_fame_.update(population.chromosomes);
-  records_.push_front(recorder.record(population));
-  trim_back(records_, n_records_);
+void RunLineage::keep(Population population) {
   generations_.emplace_front(std::move(population));
   trim_back(generations_, n_generations_);
   // Selection reads only the newest population: the one it replaced is packed, at

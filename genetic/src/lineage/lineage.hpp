@@ -4,14 +4,13 @@
 #include <cstdint>
 #include <deque>
 #include <optional>
+#include <span>
 #include <vector>
 
-#include "evaluator/evaluator_operator.hpp"
 #include "lineage/hall_of_fame.hpp"
 #include "lineage/kept_population.hpp"
 #include "population/chromosome.hpp"
 #include "recorder/fitness_statistics.hpp"
-#include "recorder/recorder_operator.hpp"
 
 namespace genetic {
 
@@ -26,18 +25,21 @@ struct Lineage {
   bool operator==(const Lineage&) const = default;
 };
 
-// The working form a run feeds, one step per population.
+// The working form a run fills, one population at a time: it keeps what it is given
+// within its bounds and evaluates nothing itself.
 class RunLineage {
  public:
-  // Steps the first population before returning.
-  RunLineage(Population first, const EvaluatorOperator& evaluator, const RecorderOperator& recorder,
-             std::optional<std::uint64_t> n_generations, std::optional<std::uint64_t> n_records,
+  RunLineage(std::optional<std::uint64_t> n_generations, std::optional<std::uint64_t> n_records,
              std::optional<std::uint64_t> n_hall_of_fame);
 
-  // Evaluate, offer to the hall of fame, record, keep: in that order.
-  void step(Population population, const EvaluatorOperator& evaluator, const RecorderOperator& recorder);
+  // Offers every chromosome to the hall of fame, in order; a Fault for a missing fitness.
+  void offer(std::span<const Chromosome> chromosomes) { hall_of_fame_.update(chromosomes); }
+  // Keeps the record as the newest, dropping the oldest beyond n_records.
+  void record(FitnessStatistics record);
+  // Keeps the population as the newest, dropping the oldest beyond n_generations.
+  void keep(Population population);
 
-  // The most recently stepped population, or null when none is kept.
+  // The most recently kept population, or null when none is kept.
   const Population* newest() const noexcept;
 
   // Newest first; all but the newest are packed.

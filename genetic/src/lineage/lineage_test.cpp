@@ -2,18 +2,21 @@
 
 #include <gtest/gtest.h>
 
-#include "lineage/lineage_test_doubles.hpp"
-
 namespace genetic {
 namespace {
 
-using testing_doubles::SumEvaluator;
-using testing_doubles::SummaryRecorder;
-
-// Generation g holds chromosomes {g, 1} and {g, 2}, without fitness.
+// Generation g holds chromosomes {g, 1} and {g, 2}, whose fitness is their gene sum.
 Population population(std::uint64_t generation) {
-  return Population{.chromosomes = {{{generation, 1}, std::nullopt}, {{generation, 2}, std::nullopt}},
-                    .generation = generation};
+  const auto g = static_cast<double>(generation);
+  return Population{.chromosomes = {{{generation, 1}, g + 1.0}, {{generation, 2}, g + 2.0}}, .generation = generation};
+}
+
+// What a run does with each population once it is evaluated; the record's max is the generation.
+void add(RunLineage& lineage, Population population) {
+  lineage.offer(population.chromosomes);
+  lineage.record(FitnessStatistics{.size = population.chromosomes.size(),
+                                   .max = static_cast<double>(population.generation)});
+  lineage.keep(std::move(population));
 }
 
 std::vector<std::uint64_t> kept_generations(const RunLineage& lineage) {
@@ -28,31 +31,24 @@ std::vector<double> recorded_generations(const RunLineage& lineage) {
   return out;
 }
 
-TEST(RunLineage, CreationStepsTheFirstPopulation) {
-  const SumEvaluator evaluator;
-  const SummaryRecorder recorder;
-  const RunLineage lineage(population(3), evaluator, recorder, 5, std::nullopt, std::nullopt);
-  ASSERT_NE(lineage.newest(), nullptr);
-  EXPECT_EQ(*lineage.newest(), (Population{{{{3, 1}, 4.0}, {{3, 2}, 5.0}}, 3}));
-  ASSERT_EQ(lineage.records().size(), 1U);
-  EXPECT_EQ(lineage.records()[0].size, 2U);
-  EXPECT_EQ(lineage.records()[0].min, 0.0);  // evaluated before it was recorded
-  EXPECT_EQ(lineage.records()[0].sum, 9.0);
-  // The hall of fame defaults to one member: the best.
+TEST(RunLineage, StartsEmptyWithAHallOfFameOfOne) {
+  const RunLineage lineage(5, std::nullopt, std::nullopt);
+  EXPECT_EQ(lineage.newest(), nullptr);
+  EXPECT_TRUE(lineage.records().empty());
   EXPECT_EQ(lineage.hall_of_fame().capacity, 1U);
-  EXPECT_EQ(lineage.hall_of_fame().chromosomes, (Chromosomes{{{3, 2}, 5.0}}));
+  EXPECT_TRUE(lineage.hall_of_fame().chromosomes.empty());
 }
 
-TEST(RunLineage, StepKeepsNewestFirstWithinBounds) {
-  const SumEvaluator evaluator;
-  const SummaryRecorder recorder;
-  RunLineage lineage(population(4), evaluator, recorder, 2, 3, 10);
-  lineage.step(population(5), evaluator, recorder);
+TEST(RunLineage, KeepsNewestFirstWithinBounds) {
+  RunLineage lineage(2, 3, 10);
+  add(lineage, population(4));
+  EXPECT_EQ(*lineage.newest(), population(4));
+  add(lineage, population(5));
   EXPECT_EQ(kept_generations(lineage), (std::vector<std::uint64_t>{5, 4}));
-  lineage.step(population(6), evaluator, recorder);
+  add(lineage, population(6));
   EXPECT_EQ(kept_generations(lineage), (std::vector<std::uint64_t>{6, 5}));
   EXPECT_EQ(lineage.newest()->generation, 6U);
-  lineage.step(population(7), evaluator, recorder);
+  add(lineage, population(7));
   EXPECT_EQ(recorded_generations(lineage), (std::vector<double>{7, 6, 5}));
   // The hall of fame saw population 4 although it is no longer kept.
   EXPECT_EQ(lineage.hall_of_fame().chromosomes.size(), 8U);
@@ -60,45 +56,28 @@ TEST(RunLineage, StepKeepsNewestFirstWithinBounds) {
 }
 
 TEST(RunLineage, AbsentRecordBoundKeepsEveryRecord) {
-  const SumEvaluator evaluator;
-  const SummaryRecorder recorder;
-  RunLineage lineage(population(0), evaluator, recorder, 1, std::nullopt, std::nullopt);
-  for (std::uint64_t g = 1; g <= 9; ++g) lineage.step(population(g), evaluator, recorder);
+  RunLineage lineage(1, std::nullopt, std::nullopt);
+  for (std::uint64_t g = 0; g <= 9; ++g) add(lineage, population(g));
   EXPECT_EQ(lineage.records().size(), 10U);
   EXPECT_EQ(kept_generations(lineage), (std::vector<std::uint64_t>{9}));
 }
 
-TEST(RunLineage, ZeroBoundsKeepNothingButStillEvaluateAndOffer) {
-  const SumEvaluator evaluator;
-  const SummaryRecorder recorder;
-  RunLineage lineage(population(0), evaluator, recorder, 0, 0, 2);
-  lineage.step(population(8), evaluator, recorder);
+TEST(RunLineage, ZeroBoundsKeepNothingButTheHallOfFameSeesEverything) {
+  RunLineage lineage(0, 0, 2);
+  add(lineage, population(0));
+  add(lineage, population(8));
   EXPECT_EQ(lineage.newest(), nullptr);
   EXPECT_TRUE(lineage.generations().empty());
   EXPECT_TRUE(lineage.records().empty());
-  EXPECT_EQ(recorder.recorded, 2U);
-  EXPECT_EQ(evaluator.computed, 4U);
   EXPECT_EQ(lineage.hall_of_fame().chromosomes, (Chromosomes{{{8, 2}, 10.0}, {{8, 1}, 9.0}}));
-}
-
-TEST(RunLineage, ExistingFitnessIsNotRecomputed) {
-  const SumEvaluator evaluator;
-  const SummaryRecorder recorder;
-  Population first = population(0);
-  first.chromosomes[0].fitness = 100.0;
-  const RunLineage lineage(std::move(first), evaluator, recorder, 1, std::nullopt, std::nullopt);
-  EXPECT_EQ(evaluator.computed, 1U);
-  EXPECT_EQ(lineage.newest()->chromosomes[0].fitness, 100.0);
 }
 
 // Every population but the newest is packed, each at its own width, whatever width
 // the one before it took.
 TEST(RunLineage, OlderPopulationsArePackedAndReadBackUnchanged) {
-  const SumEvaluator evaluator;
-  const SummaryRecorder recorder;
   const std::vector<std::uint64_t> order{300, 5, 70000, 6, 5000000000, 7};
-  RunLineage lineage(population(order[0]), evaluator, recorder, std::nullopt, std::nullopt, std::nullopt);
-  for (std::size_t k = 1; k < order.size(); ++k) lineage.step(population(order[k]), evaluator, recorder);
+  RunLineage lineage(std::nullopt, std::nullopt, std::nullopt);
+  for (const std::uint64_t g : order) add(lineage, population(g));
   ASSERT_EQ(lineage.generations().size(), order.size());
   for (std::size_t k = 0; k < order.size(); ++k) {
     const KeptPopulation& kept = lineage.generations()[order.size() - 1 - k];
@@ -110,11 +89,8 @@ TEST(RunLineage, OlderPopulationsArePackedAndReadBackUnchanged) {
 }
 
 TEST(RunLineage, ToLineageMovesNewestFirstWithoutCopyingGenes) {
-  const SumEvaluator evaluator;
-  const SummaryRecorder recorder;
-  RunLineage run(population(0), evaluator, recorder, 2, std::nullopt, 3);
-  run.step(population(1), evaluator, recorder);
-  run.step(population(2), evaluator, recorder);
+  RunLineage run(2, std::nullopt, 3);
+  for (std::uint64_t g = 0; g <= 2; ++g) add(run, population(g));
   const Gene* newest_genes = run.newest()->chromosomes[0].genes.data();
   const Gene* best_genes = run.hall_of_fame().chromosomes[0].genes.data();
   const HallOfFame hall_of_fame = run.hall_of_fame();

@@ -10,7 +10,7 @@ namespace genetic {
 RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& generator, const EvaluatorOperator& evaluator,
                    const RecorderOperator& recorder, SelectorOperator& selector, const CrossoverOperator& crossover,
                    const MutatorSwap& mutator) {
-  // 1. One handle for the whole run: every draw comes from this thread's stream.
+  // One handle for the whole run: every draw comes from this thread's stream.
   const auto source = thread_random_source();
   return run_sga(*source, settings, generator, evaluator, recorder, selector, crossover, mutator);
 }
@@ -18,34 +18,31 @@ RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& genera
 RunLineage run_sga(RandomSource& rng, const CoreSettings& settings, const SequenceGenerator& generator,
                    const EvaluatorOperator& evaluator, const RecorderOperator& recorder, SelectorOperator& selector,
                    const CrossoverOperator& crossover, const MutatorSwap& mutator) {
-  // 2. Both counts are needed before anything is made.
+  // Both counts are needed before anything is made.
   if (!settings.n_chromosomes) fault("the run has no population size: n_chromosomes is not set");
   if (!settings.n_generations) fault("the run has no generation limit: n_generations is not set");
   const std::uint64_t n = *settings.n_chromosomes;
   const std::uint64_t limit = *settings.n_generations;
 
-  // 3, 4. Generation 0, stepped by the lineage as it is created.
-  RunLineage lineage(Population{generator.generate_population(rng, n, settings.n_genes), 0}, evaluator, recorder,
-                     settings.n_generations, settings.n_records, settings.n_hall_of_fame);
-
-  // 5. One whole population per generation until the limit.
+  RunLineage lineage(settings.n_generations, settings.n_records, settings.n_hall_of_fame);
+  Population population{.chromosomes = generator.generate_population(rng, n, settings.n_genes), .generation = 0};
   for (;;) {
+    // The hall of fame and the recorder see the population evaluated.
+    evaluator.evaluate_population(population.chromosomes);
+    lineage.offer(population.chromosomes);
+    lineage.record(recorder.record(population));
+    lineage.keep(std::move(population));
+
     const Population* newest = lineage.newest();
     if (newest == nullptr) fault("the lineage keeps no population to select from: n_generations is 0");
-    if (newest->generation >= limit) break;
-
-    Population next{.chromosomes = {}, .generation = newest->generation + 1};
-    {
-      // The parents are read where they are kept, so only those passed on uncrossed
-      // are copied; the offspring are a temporary and move on into the population.
-      const std::vector<std::size_t> parents = selector.select_indices(rng, newest->chromosomes, n);
-      Chromosomes offspring = crossover.cross_population(rng, newest->chromosomes, parents, n, settings.p_crossover);
-      next.chromosomes = mutator.mutate_population(rng, std::move(offspring), n, settings.p_mutation);
-    }
-    lineage.step(std::move(next), evaluator, recorder);
+    if (newest->generation >= limit) return lineage;
+    // The parents are read where they are kept, so only those passed on uncrossed are
+    // copied; the offspring are a temporary and move on into the next population.
+    const std::vector<std::size_t> parents = selector.select_indices(rng, newest->chromosomes, n);
+    Chromosomes offspring = crossover.cross_population(rng, newest->chromosomes, parents, n, settings.p_crossover);
+    population = Population{.chromosomes = mutator.mutate_population(rng, std::move(offspring), n, settings.p_mutation),
+                            .generation = newest->generation + 1};
   }
-  // 6. Moved out whole; the caller turns it into the finished Lineage.
-  return lineage;
 }
 
 }  // namespace genetic

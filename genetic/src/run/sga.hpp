@@ -1,6 +1,7 @@
 #pragma once
-// The generational loop: a first population, then select, cross, mutate and step
-// until the generation limit.
+// The generational loop: a first population, then select, cross and mutate until the
+// generation limit; every population is evaluated, offered to the hall of fame,
+// recorded and kept.
 #include <cstdint>
 #include <optional>
 

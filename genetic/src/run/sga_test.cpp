@@ -8,13 +8,32 @@
 
 #include "crossover/ipx.hpp"
 #include "fault.hpp"
-#include "lineage/lineage_test_doubles.hpp"
 #include "selector/roulette.hpp"
 
 namespace genetic {
 namespace {
 
-using testing_doubles::SummaryRecorder;
+// size: the population's size; sum: its fitness sum; min: how many members lacked a
+// fitness when recorded; max: the generation. Counts its records.
+class SummaryRecorder final : public RecorderOperator {
+ public:
+  FitnessStatistics record(const Population& population) const override {
+    FitnessStatistics record;
+    record.size = population.chromosomes.size();
+    record.sum = 0.0;
+    for (const Chromosome& c : population.chromosomes) {
+      if (c.fitness) {
+        record.sum += *c.fitness;
+      } else {
+        record.min += 1.0;
+      }
+    }
+    record.max = static_cast<double>(population.generation);
+    ++recorded;
+    return record;
+  }
+  mutable std::size_t recorded = 0;
+};
 
 // 1 + the number of genes standing at their own index: positive, and it varies
 // between orderings, so the roulette has something to prefer. Counts its work.
@@ -104,6 +123,7 @@ TEST_P(RunShape, PopulationsRecordsAndHallOfFame) {
     for (std::size_t k = 0; k < lineage.records.size(); ++k) {
       EXPECT_EQ(lineage.records[k].max, static_cast<double>(c.n_generations - k));
       EXPECT_EQ(lineage.records[k].size, c.n_chromosomes);
+      EXPECT_EQ(lineage.records[k].min, 0.0) << "recorded before it was evaluated";
     }
     EXPECT_EQ(ops.recorder.recorded, c.n_generations + 1);
 
@@ -184,8 +204,14 @@ INSTANTIATE_TEST_SUITE_P(
 // The loop written with the copying operations: the moving run must draw and produce the same.
 Lineage copying_run(RandomSource& rng, const CoreSettings& s, Operators& ops) {
   const std::uint64_t n = *s.n_chromosomes;
-  RunLineage lineage(Population{ops.generator.generate_population(rng, n, s.n_genes), 0}, ops.evaluator,
-                     ops.recorder, s.n_generations, s.n_records, s.n_hall_of_fame);
+  RunLineage lineage(s.n_generations, s.n_records, s.n_hall_of_fame);
+  const auto add = [&](Population population) {
+    ops.evaluator.evaluate_population(population.chromosomes);
+    lineage.offer(population.chromosomes);
+    lineage.record(ops.recorder.record(population));
+    lineage.keep(std::move(population));
+  };
+  add(Population{ops.generator.generate_population(rng, n, s.n_genes), 0});
   while (lineage.newest()->generation < *s.n_generations) {
     const Population& newest = *lineage.newest();
     const Chromosomes parents = ops.selector.select(rng, newest.chromosomes, n);
@@ -193,7 +219,7 @@ Lineage copying_run(RandomSource& rng, const CoreSettings& s, Operators& ops) {
                                                                  s.p_crossover);
     Population next{ops.mutator.mutate_population(rng, std::span<const Chromosome>(offspring), n, s.p_mutation),
                     newest.generation + 1};
-    lineage.step(std::move(next), ops.evaluator, ops.recorder);
+    add(std::move(next));
   }
   return std::move(lineage).to_lineage();
 }
