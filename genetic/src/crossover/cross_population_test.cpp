@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <numeric>
 #include <string>
 #include <vector>
 
 #include "crossover/crossover_operator.hpp"
-#include "crossover/ipx.hpp"
 #include "fault.hpp"
 
 namespace genetic {
@@ -30,7 +30,14 @@ Chromosomes numbered_parents(std::size_t n) {
   return parents;
 }
 
-// The offspring the pairing rule gives, replayed from the same seed.
+// Every parent in order: picks 0, 1, ..., n - 1.
+std::vector<std::size_t> in_order(std::size_t n) {
+  std::vector<std::size_t> picks(n);
+  std::iota(picks.begin(), picks.end(), std::size_t{0});
+  return picks;
+}
+
+// The offspring the pairing rule gives MarkingCrossover, replayed from the same seed.
 Chromosomes replay(std::uint64_t seed, const Chromosomes& parents, std::uint64_t n, double p) {
   RandomSource rng = RandomSource::from_seed(seed);
   Chromosomes out;
@@ -42,8 +49,12 @@ Chromosomes replay(std::uint64_t seed, const Chromosomes& parents, std::uint64_t
       out.push_back(a);
       out.push_back(b);
     } else {
-      out.push_back({{a.genes[0] + 100, a.genes[1] + 100}, std::nullopt});
-      out.push_back({{b.genes[0] + 100, b.genes[1] + 100}, std::nullopt});
+      Chromosome x{a.genes, std::nullopt};
+      Chromosome y{b.genes, std::nullopt};
+      for (Gene& g : x.genes) g += 100;
+      for (Gene& g : y.genes) g += 100;
+      out.push_back(x);
+      out.push_back(y);
     }
   }
   return out;
@@ -67,16 +78,17 @@ TEST_P(CrossPopulation, FollowsThePairingRuleAndItsDraws) {
   const std::uint64_t n = c.count.value_or(c.n_parents);
   for (std::uint64_t seed = 1; seed <= 20; ++seed) {
     RandomSource rng = RandomSource::from_seed(seed);
-    const Chromosomes got = MarkingCrossover().cross_population(rng, parents, c.count, c.p_crossover);
+    const Chromosomes got =
+        MarkingCrossover().cross_population(rng, parents, in_order(c.n_parents), c.count, c.p_crossover);
     ASSERT_EQ(got.size(), c.expected_size);
     EXPECT_EQ(got, replay(seed, parents, n, c.p_crossover)) << "seed " << seed;
   }
 }
 
-// Parents given as picks from a population (repeats included) cross as their copies would.
-TEST_P(CrossPopulation, PickedFormMatchesCopiesOfThePicks) {
+// Parents picked from a population (repeats included) cross as their copies would.
+TEST_P(CrossPopulation, PicksAreReadWhereTheyAre) {
   const PairingCase& c = GetParam();
-  const IpxCrossover ipx;
+  const std::uint64_t n = c.count.value_or(c.n_parents);
   for (std::uint64_t seed = 1; seed <= 20; ++seed) {
     RandomSource setup = RandomSource::from_seed(seed + 100);
     Chromosomes population;
@@ -89,12 +101,9 @@ TEST_P(CrossPopulation, PickedFormMatchesCopiesOfThePicks) {
       picks.push_back(setup.uniform_index(0, population.size()));
       parents.push_back(population[picks.back()]);
     }
-    RandomSource copying = RandomSource::from_seed(seed);
-    RandomSource picking = RandomSource::from_seed(seed);
-    const Chromosomes expected = ipx.cross_population(copying, parents, c.count, c.p_crossover);
-    const Chromosomes got = ipx.cross_population(picking, population, picks, c.count, c.p_crossover);
-    EXPECT_EQ(got, expected) << "seed " << seed;
-    EXPECT_EQ(picking.next_u64(), copying.next_u64()) << "seed " << seed;
+    RandomSource rng = RandomSource::from_seed(seed);
+    const Chromosomes got = MarkingCrossover().cross_population(rng, population, picks, c.count, c.p_crossover);
+    EXPECT_EQ(got, replay(seed, parents, n, c.p_crossover)) << "seed " << seed;
   }
 }
 
@@ -113,35 +122,36 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(CrossPopulation, CopiesKeepFitnessAndChildrenHaveNone) {
   const Chromosomes parents = numbered_parents(4);
   RandomSource rng = RandomSource::from_seed(7);
-  for (const Chromosome& c : MarkingCrossover().cross_population(rng, parents, 4, -1.0)) EXPECT_TRUE(c.fitness);
-  for (const Chromosome& c : MarkingCrossover().cross_population(rng, parents, 4, 1.0)) EXPECT_FALSE(c.fitness);
+  const MarkingCrossover crossover;
+  for (const Chromosome& c : crossover.cross_population(rng, parents, in_order(4), 4, -1.0)) EXPECT_TRUE(c.fitness);
+  for (const Chromosome& c : crossover.cross_population(rng, parents, in_order(4), 4, 1.0)) EXPECT_FALSE(c.fitness);
 }
 
 TEST(CrossPopulation, ZeroCountReturnsNothingAndDrawsNothing) {
   RandomSource rng = RandomSource::from_seed(3);
   RandomSource untouched = RandomSource::from_seed(3);
-  EXPECT_TRUE(MarkingCrossover().cross_population(rng, numbered_parents(4), 0, 1.0).empty());
-  EXPECT_TRUE(MarkingCrossover().cross_population(rng, Chromosomes{}, 0, 1.0).empty());
-  EXPECT_TRUE(MarkingCrossover().cross_population(rng, Chromosomes{}, std::nullopt, 1.0).empty());
+  const MarkingCrossover crossover;
+  EXPECT_TRUE(crossover.cross_population(rng, numbered_parents(4), in_order(4), 0, 1.0).empty());
+  EXPECT_TRUE(crossover.cross_population(rng, Chromosomes{}, {}, 0, 1.0).empty());
+  EXPECT_TRUE(crossover.cross_population(rng, Chromosomes{}, {}, std::nullopt, 1.0).empty());
   EXPECT_EQ(rng.next_u64(), untouched.next_u64());
 }
 
 TEST(CrossPopulation, FewerThanTwoParentsFault) {
   RandomSource rng = RandomSource::from_seed(3);
   const MarkingCrossover crossover;
+  const Chromosomes population = numbered_parents(2);
   for (std::size_t n_parents : {0, 1}) {
-    const Chromosomes parents = numbered_parents(n_parents);
+    const std::vector<std::size_t> picks(n_parents, 0);
     try {
-      crossover.cross_population(rng, parents, 1, 1.0);
+      crossover.cross_population(rng, population, picks, 1, 1.0);
       ADD_FAILURE() << "no fault with " << n_parents << " parents";
     } catch (const Fault& e) {
       EXPECT_EQ(std::string(e.what()), "crossover needs at least two parents to form a pair; it was given " +
                                            std::to_string(n_parents) + " for a count of 1");
     }
-    const std::vector<std::size_t> picks(n_parents, 0);
-    EXPECT_THROW(crossover.cross_population(rng, numbered_parents(2), picks, 2, 1.0), Fault);
   }
-  EXPECT_THROW(crossover.cross_population(rng, numbered_parents(1), std::nullopt, 1.0), Fault);
+  EXPECT_THROW(crossover.cross_population(rng, population, in_order(1), std::nullopt, 1.0), Fault);
 }
 
 TEST(CrossPair, ChildrenHaveNoFitness) {

@@ -13,10 +13,18 @@ namespace {
         " for a count of " + std::to_string(n));
 }
 
-// Shared by both forms, so both draw and emit the same; `parent(i)` is parent i.
-template <typename Parent>
-Chromosomes cross_pairs(const CrossoverOperator& crossover, RandomSource& rng, std::size_t n_parents, Count count,
-                        double p_crossover, Parent&& parent) {
+}  // namespace
+
+std::pair<Chromosome, Chromosome> CrossoverOperator::cross_pair(RandomSource& rng, const Chromosome& a,
+                                                                const Chromosome& b) const {
+  auto [genes1, genes2] = cross_genes(rng, a.genes, b.genes);
+  return {Chromosome{std::move(genes1), std::nullopt}, Chromosome{std::move(genes2), std::nullopt}};
+}
+
+Chromosomes CrossoverOperator::cross_population(RandomSource& rng, std::span<const Chromosome> population,
+                                                std::span<const std::size_t> picks, Count count,
+                                                double p_crossover) const {
+  const std::size_t n_parents = picks.size();
   const std::uint64_t n = count.value_or(n_parents);
   if (n == 0) return {};
   const std::uint64_t n_pairs = n_parents / 2;
@@ -27,40 +35,19 @@ Chromosomes cross_pairs(const CrossoverOperator& crossover, RandomSource& rng, s
   offspring.reserve(n_uses * 2);
   std::uint64_t pair = 0;
   for (std::uint64_t use = 0; use < n_uses; ++use) {
-    const Chromosome& a = parent(2 * pair);
-    const Chromosome& b = parent(2 * pair + 1);
+    const Chromosome& a = population[picks[2 * pair]];
+    const Chromosome& b = population[picks[2 * pair + 1]];
     if (rng.uniform_f64() > p_crossover) {
       offspring.push_back(a);
       offspring.push_back(b);
     } else {
-      auto [child1, child2] = crossover.cross_pair(rng, a, b);
+      auto [child1, child2] = cross_pair(rng, a, b);
       offspring.push_back(std::move(child1));
       offspring.push_back(std::move(child2));
     }
     if (++pair == n_pairs) pair = 0;
   }
   return offspring;
-}
-
-}  // namespace
-
-std::pair<Chromosome, Chromosome> CrossoverOperator::cross_pair(RandomSource& rng, const Chromosome& a,
-                                                                const Chromosome& b) const {
-  auto [genes1, genes2] = cross_genes(rng, a.genes, b.genes);
-  return {Chromosome{std::move(genes1), std::nullopt}, Chromosome{std::move(genes2), std::nullopt}};
-}
-
-Chromosomes CrossoverOperator::cross_population(RandomSource& rng, std::span<const Chromosome> parents, Count count,
-                                                double p_crossover) const {
-  return cross_pairs(*this, rng, parents.size(), count, p_crossover,
-                     [parents](std::size_t i) -> const Chromosome& { return parents[i]; });
-}
-
-Chromosomes CrossoverOperator::cross_population(RandomSource& rng, std::span<const Chromosome> population,
-                                                std::span<const std::size_t> picks, Count count,
-                                                double p_crossover) const {
-  return cross_pairs(*this, rng, picks.size(), count, p_crossover,
-                     [population, picks](std::size_t i) -> const Chromosome& { return population[picks[i]]; });
 }
 
 }  // namespace genetic

@@ -18,11 +18,10 @@ class CrossoverOperator {
                                               std::span<const Gene> b) const = 0;
   // Two children without fitness.
   std::pair<Chromosome, Chromosome> cross_pair(RandomSource& rng, const Chromosome& a, const Chromosome& b) const;
-  // Consecutive pairs, one decision draw each, until at least `count` chromosomes exist.
-  Chromosomes cross_population(RandomSource& rng, std::span<const Chromosome> parents, Count count,
-                               double p_crossover) const;
-  // The same draws and result for the parents population[picks[0]], population[picks[1]], ...,
-  // read where they are: a run copies only the pairs passed on unchanged, not every parent.
+  // The parents population[picks[0]], population[picks[1]], ... in consecutive pairs,
+  // one decision draw each, until at least `count` chromosomes exist (absent count:
+  // the number of picks). The parents are read where they are: only the pairs passed
+  // on unchanged are copied.
   Chromosomes cross_population(RandomSource& rng, std::span<const Chromosome> population,
                                std::span<const std::size_t> picks, Count count, double p_crossover) const;
 };

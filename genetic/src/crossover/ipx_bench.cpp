@@ -2,6 +2,8 @@
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
+#include <numeric>
+#include <vector>
 
 #include "crossover/ipx.hpp"
 
@@ -14,9 +16,11 @@ void BM_IpxCrossPopulation(benchmark::State& state) {
   RandomSource rng = RandomSource::from_seed(7);
   Chromosomes parents(200);
   for (Chromosome& parent : parents) parent.genes = rng.sample_indices<Genes::allocator_type>(n_genes, n_genes);
+  std::vector<std::size_t> picks(parents.size());
+  std::iota(picks.begin(), picks.end(), std::size_t{0});
   const IpxCrossover ipx;
   for (auto _ : state) {
-    Chromosomes offspring = ipx.cross_population(rng, parents, parents.size(), 1.0);
+    Chromosomes offspring = ipx.cross_population(rng, parents, picks, parents.size(), 1.0);
     benchmark::DoNotOptimize(offspring.data());
   }
   state.SetItemsProcessed(state.iterations() * 200);

@@ -1,6 +1,7 @@
 #include "mutator/swap.hpp"
 
 #include <cmath>
+#include <span>
 #include <utility>
 
 #include "fault.hpp"
@@ -18,6 +19,22 @@ inline void mutate_copy(const MutatorSwap& mutator, RandomSource& rng, Chromosom
   }
 }
 
+// Copies taken in cycle, for a count beyond the offspring: some chromosome is taken
+// twice, so the offspring must stay intact.
+Chromosomes mutate_copies(const MutatorSwap& mutator, RandomSource& rng, std::span<const Chromosome> offspring,
+                          std::uint64_t n, double p_mutation) {
+  if (offspring.empty()) fault(kNothingToMutate);
+  Chromosomes result;
+  result.reserve(n);
+  std::uint64_t source = 0;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    result.push_back(offspring[source]);
+    mutate_copy(mutator, rng, result.back(), p_mutation);
+    if (++source == offspring.size()) source = 0;
+  }
+  return result;
+}
+
 }  // namespace
 
 void MutatorSwap::mutate_genes(RandomSource& rng, Genes& genes) const {
@@ -32,27 +49,10 @@ void MutatorSwap::mutate_genes(RandomSource& rng, Genes& genes) const {
   }
 }
 
-Chromosomes MutatorSwap::mutate_population(RandomSource& rng, std::span<const Chromosome> offspring, Count count,
-                                           double p_mutation) const {
-  const std::uint64_t n = count.value_or(offspring.size());
-  if (n == 0) return {};
-  if (offspring.empty()) fault(kNothingToMutate);
-  Chromosomes result;
-  result.reserve(n);
-  std::uint64_t source = 0;
-  for (std::uint64_t k = 0; k < n; ++k) {
-    result.push_back(offspring[source]);
-    mutate_copy(*this, rng, result.back(), p_mutation);
-    if (++source == offspring.size()) source = 0;
-  }
-  return result;
-}
-
 Chromosomes MutatorSwap::mutate_population(RandomSource& rng, Chromosomes&& offspring, Count count,
                                            double p_mutation) const {
   const std::uint64_t n = count.value_or(offspring.size());
-  // Cycling takes some chromosome twice, so it must stay intact: copy as usual.
-  if (n > offspring.size()) return mutate_population(rng, std::span<const Chromosome>(offspring), count, p_mutation);
+  if (n > offspring.size()) return mutate_copies(*this, rng, offspring, n, p_mutation);
   Chromosomes result = std::move(offspring);
   result.erase(result.begin() + static_cast<std::ptrdiff_t>(n), result.end());
   for (auto& chromosome : result) mutate_copy(*this, rng, chromosome, p_mutation);

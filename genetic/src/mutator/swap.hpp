@@ -2,7 +2,6 @@
 // Swap mutation: exchanges of two positions, so an ordering stays an ordering.
 #include <cmath>
 #include <cstdint>
-#include <span>
 
 #include "population/chromosome.hpp"
 #include "random/random_source.hpp"
@@ -28,12 +27,9 @@ struct MutatorSwap {
   double p_swap = 0.0;
 
   void mutate_genes(RandomSource& rng, Genes& genes) const;
-  // Exactly n new chromosomes (n = count, or the offspring's length), cycling
-  // through the offspring; a Fault when there is nothing to copy.
-  Chromosomes mutate_population(RandomSource& rng, std::span<const Chromosome> offspring, Count count,
-                                double p_mutation) const;
-  // The same result and draws, for an offspring list the caller no longer needs:
-  // its chromosomes are moved instead of copied whenever each is taken at most once.
+  // Exactly n chromosomes (n = count, or the offspring's length), taken from the
+  // offspring in cycle, each mutated with probability p_mutation; a Fault when there is
+  // nothing to take. They are moved out of the offspring unless one is taken twice.
   Chromosomes mutate_population(RandomSource& rng, Chromosomes&& offspring, Count count, double p_mutation) const;
 
   bool operator==(const MutatorSwap&) const = default;

@@ -171,27 +171,10 @@ TEST_P(SwapMutatePopulation, MatchesHandReplay) {
   for (std::uint64_t seed = 0; seed < 10; ++seed) {
     auto rng = RandomSource::from_seed(seed);
     auto replay = RandomSource::from_seed(seed);
-    const auto result = mutator.mutate_population(rng, offspring, c.count, c.p_mutation);
+    const auto result = mutator.mutate_population(rng, sample_offspring(c.offspring), c.count, c.p_mutation);
     ASSERT_EQ(result.size(), n);
     EXPECT_EQ(result, replay_population(replay, offspring, n, mutator.p_swap, c.p_mutation));
     EXPECT_EQ(rng.next_u64(), replay.next_u64());
-  }
-  EXPECT_EQ(offspring, sample_offspring(c.offspring)) << "the input was changed";
-}
-
-// The moving overload gives exactly what the copying one gives, and leaves the
-// stream at the same place.
-TEST_P(SwapMutatePopulation, MovingOverloadIsIdentical) {
-  const auto& c = GetParam();
-  const MutatorSwap mutator{0.4};
-  for (std::uint64_t seed = 0; seed < 10; ++seed) {
-    auto by_copy = RandomSource::from_seed(seed);
-    auto by_move = RandomSource::from_seed(seed);
-    const Chromosomes offspring = sample_offspring(c.offspring);
-    const auto copied = mutator.mutate_population(by_copy, offspring, c.count, c.p_mutation);
-    const auto moved = mutator.mutate_population(by_move, sample_offspring(c.offspring), c.count, c.p_mutation);
-    EXPECT_EQ(moved, copied);
-    EXPECT_EQ(by_move.next_u64(), by_copy.next_u64());
   }
 }
 
@@ -208,7 +191,7 @@ TEST(SwapMutatePopulationCases, NoMutationKeepsCopiesButStillDraws) {
   auto rng = RandomSource::from_seed(6);
   auto replay = RandomSource::from_seed(6);
   const Chromosomes offspring = sample_offspring(2);
-  const auto result = MutatorSwap{1.0}.mutate_population(rng, offspring, 5, 0.0);
+  const auto result = MutatorSwap{1.0}.mutate_population(rng, Chromosomes(offspring), 5, 0.0);
   EXPECT_EQ(result, (Chromosomes{offspring[0], offspring[1], offspring[0], offspring[1], offspring[0]}));
   for (int k = 0; k < 5; ++k) replay.uniform_f64();
   EXPECT_EQ(rng.next_u64(), replay.next_u64());
@@ -217,7 +200,7 @@ TEST(SwapMutatePopulationCases, NoMutationKeepsCopiesButStillDraws) {
 TEST(SwapMutatePopulationCases, MutatedWithoutSwapsLosesFitness) {
   auto rng = RandomSource::from_seed(6);
   const Chromosomes offspring = sample_offspring(3);
-  const auto result = MutatorSwap{-1.0}.mutate_population(rng, offspring, std::nullopt, 1.0);
+  const auto result = MutatorSwap{-1.0}.mutate_population(rng, Chromosomes(offspring), std::nullopt, 1.0);
   ASSERT_EQ(result.size(), 3u);
   for (std::size_t k = 0; k < 3; ++k) {
     EXPECT_EQ(result[k].genes, offspring[k].genes);
@@ -241,27 +224,24 @@ TEST(SwapMutatePopulationCases, CountZeroDrawsNothing) {
   const MutatorSwap mutator{1.0};
   EXPECT_TRUE(mutator.mutate_population(rng, sample_offspring(3), 0, 1.0).empty());
   EXPECT_TRUE(mutator.mutate_population(rng, Chromosomes{}, std::nullopt, 1.0).empty());
-  const Chromosomes none;
-  EXPECT_TRUE(mutator.mutate_population(rng, none, 0, 1.0).empty());
+  EXPECT_TRUE(mutator.mutate_population(rng, Chromosomes{}, 0, 1.0).empty());
   EXPECT_EQ(rng.next_u64(), fresh.next_u64());
 }
 
 TEST(SwapMutatePopulationCases, EmptyOffspringWithPositiveCountFaults) {
   auto rng = RandomSource::from_seed(6);
   const MutatorSwap mutator{0.5};
-  const Chromosomes none;
-  const std::string message = "cannot mutate a population from an empty offspring list";
-  expect_fault([&] { mutator.mutate_population(rng, none, 3, 0.5); }, message);
-  expect_fault([&] { mutator.mutate_population(rng, Chromosomes{}, 3, 0.5); }, message);
+  expect_fault([&] { mutator.mutate_population(rng, Chromosomes{}, 3, 0.5); },
+               "cannot mutate a population from an empty offspring list");
 }
 
 TEST(SwapMutatePopulationCases, MutatedOneGeneChromosomeFaults) {
   auto rng = RandomSource::from_seed(6);
-  const Chromosomes offspring{Chromosome{{0}, 1.0}};
-  expect_fault([&] { MutatorSwap{1.0}.mutate_population(rng, offspring, 2, 1.0); }, kEmptyRange);
+  expect_fault([&] { MutatorSwap{1.0}.mutate_population(rng, Chromosomes{Chromosome{{0}, 1.0}}, 2, 1.0); },
+               kEmptyRange);
 }
 
-TEST(SwapMutatePopulationCases, MovingOverloadReusesGeneStorage) {
+TEST(SwapMutatePopulationCases, ChromosomesTakenOnceAreMoved) {
   auto rng = RandomSource::from_seed(6);
   Chromosomes offspring = sample_offspring(3);
   const Gene* first = offspring[0].genes.data();
@@ -270,7 +250,7 @@ TEST(SwapMutatePopulationCases, MovingOverloadReusesGeneStorage) {
   EXPECT_EQ(result[0].genes.data(), first);
 }
 
-TEST(SwapMutatePopulationCases, MovingOverloadCopiesWhenCycling) {
+TEST(SwapMutatePopulationCases, CyclingCopiesFromIntactOffspring) {
   auto rng = RandomSource::from_seed(6);
   Chromosomes offspring = sample_offspring(2);
   const auto result = MutatorSwap{0.5}.mutate_population(rng, std::move(offspring), 5, 0.5);

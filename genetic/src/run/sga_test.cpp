@@ -201,7 +201,47 @@ INSTANTIATE_TEST_SUITE_P(
                     CacheCase{"AllMutatedEveryGeneration", -1.0, 1.0, 6, 30}),
     [](const testing::TestParamInfo<CacheCase>& info) { return info.param.name; });
 
-// The loop written with the copying operations: the moving run must draw and produce the same.
+// The loop written plainly, from copies: the run, which reads parents where they are
+// kept and moves offspring on, must draw and produce the same. Parents are selected,
+// paired and crossed, then taken in cycle and mutated, one copy at a time.
+Chromosomes select_copies(RandomSource& rng, Operators& ops, const Chromosomes& population, std::uint64_t n) {
+  Chromosomes parents;
+  for (const std::size_t pick : ops.selector.select_indices(rng, population, n)) parents.push_back(population[pick]);
+  return parents;
+}
+
+Chromosomes cross_copies(RandomSource& rng, const Operators& ops, const Chromosomes& parents, std::uint64_t n,
+                         double p_crossover) {
+  Chromosomes offspring;
+  for (std::size_t pair = 0; offspring.size() < n; pair = (pair + 1) % (parents.size() / 2)) {
+    const Chromosome& a = parents[2 * pair];
+    const Chromosome& b = parents[2 * pair + 1];
+    if (rng.uniform_f64() > p_crossover) {
+      offspring.push_back(a);
+      offspring.push_back(b);
+    } else {
+      auto [x, y] = ops.crossover.cross_pair(rng, a, b);
+      offspring.push_back(x);
+      offspring.push_back(y);
+    }
+  }
+  return offspring;
+}
+
+Chromosomes mutate_copies(RandomSource& rng, const Operators& ops, const Chromosomes& offspring, std::uint64_t n,
+                          double p_mutation) {
+  Chromosomes next;
+  for (std::uint64_t k = 0; k < n; ++k) {
+    Chromosome copy = offspring[k % offspring.size()];
+    if (rng.uniform_f64() < p_mutation) {
+      ops.mutator.mutate_genes(rng, copy.genes);
+      copy.fitness.reset();
+    }
+    next.push_back(copy);
+  }
+  return next;
+}
+
 Lineage copying_run(RandomSource& rng, const CoreSettings& s, Operators& ops) {
   const std::uint64_t n = *s.n_chromosomes;
   RunLineage lineage(s.n_generations, s.n_records, s.n_hall_of_fame);
@@ -214,11 +254,9 @@ Lineage copying_run(RandomSource& rng, const CoreSettings& s, Operators& ops) {
   add(Population{ops.generator.generate_population(rng, n, s.n_genes), 0});
   while (lineage.newest()->generation < *s.n_generations) {
     const Population& newest = *lineage.newest();
-    const Chromosomes parents = ops.selector.select(rng, newest.chromosomes, n);
-    const Chromosomes offspring = ops.crossover.cross_population(rng, std::span<const Chromosome>(parents), n,
-                                                                 s.p_crossover);
-    Population next{ops.mutator.mutate_population(rng, std::span<const Chromosome>(offspring), n, s.p_mutation),
-                    newest.generation + 1};
+    const Chromosomes parents = select_copies(rng, ops, newest.chromosomes, n);
+    const Chromosomes offspring = cross_copies(rng, ops, parents, n, s.p_crossover);
+    Population next{mutate_copies(rng, ops, offspring, n, s.p_mutation), newest.generation + 1};
     add(std::move(next));
   }
   return std::move(lineage).to_lineage();

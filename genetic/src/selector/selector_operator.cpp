@@ -14,12 +14,4 @@ std::vector<std::size_t> SelectorOperator::select_indices(RandomSource& rng, std
   return picks;
 }
 
-Chromosomes SelectorOperator::select(RandomSource& rng, std::span<const Chromosome> population, Count count) {
-  const std::vector<std::size_t> picks = select_indices(rng, population, count);
-  Chromosomes chosen;
-  chosen.reserve(picks.size());
-  for (const std::size_t i : picks) chosen.push_back(population[i]);
-  return chosen;
-}
-
 }  // namespace genetic

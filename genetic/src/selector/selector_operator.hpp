@@ -19,8 +19,6 @@ class SelectorOperator {
   // Where the chosen members are: prepare, then `count` calls of select_one; absent
   // count: the population's length.
   std::vector<std::size_t> select_indices(RandomSource& rng, std::span<const Chromosome> population, Count count);
-  // `count` copies (genes and fitness) of chosen members, with the draws of select_indices.
-  Chromosomes select(RandomSource& rng, std::span<const Chromosome> population, Count count);
 };
 
 }  // namespace genetic
