@@ -6,7 +6,7 @@
 #include "binding/kinds.hpp"
 #include "binding/klass.hpp"
 #include "kinds.hpp"
-#include "mutator/swap.hpp"
+#include "mutator/mutator.hpp"
 
 namespace faces {
 

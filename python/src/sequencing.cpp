@@ -9,6 +9,7 @@
 
 #include "binding/binder.hpp"
 #include "binding/union.hpp"
+#include "convergence.hpp"
 #include "crossover.hpp"
 #include "crossover/crossover.hpp"
 #include "evaluator.hpp"
@@ -16,7 +17,7 @@
 #include "generator.hpp"
 #include "lineage.hpp"
 #include "mutator.hpp"
-#include "convergence.hpp"
+#include "mutator/mutator.hpp"
 #include "recorder.hpp"
 #include "recorder/recorder.hpp"
 #include "selector.hpp"
@@ -65,7 +66,7 @@ PyObject* sequence_sga(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyOb
     const auto recorder = std::visit([](const auto& o) { return make_recorder(o); }, recorder_option);
     const auto selector = make_selector(std::get<SelectorKind>(selector_option));
     const auto crossover = std::visit([](const auto& o) { return make_crossover(o); }, crossover_option);
-    const MutatorSwap mutator = std::get<MutatorSwap>(mutator_option);
+    const SwapMutator mutator = make_mutator(std::get<MutatorSwap>(mutator_option));
     // One chromosome can never form a pair of parents; refuse it here rather than fault mid-run.
     if (settings.n_chromosomes == 1u) {
       throw ConfigError("n_chromosomes must not be 1: crossover needs pairs of parents; use 0 or at least 2.");

@@ -12,7 +12,7 @@ namespace {
 constexpr const char* kNothingToMutate = "cannot mutate a population from an empty offspring list";
 
 // The chromosome test is strict: with p_mutation = 0.0 nothing is ever mutated.
-inline void mutate_copy(const MutatorSwap& mutator, RandomSource& rng, Chromosome& copy, double p_mutation) {
+inline void mutate_copy(const SwapMutator& mutator, RandomSource& rng, Chromosome& copy, double p_mutation) {
   if (rng.uniform_f64() < p_mutation) {
     mutator.mutate_genes(rng, copy.genes);
     copy.fitness.reset();
@@ -21,7 +21,7 @@ inline void mutate_copy(const MutatorSwap& mutator, RandomSource& rng, Chromosom
 
 // Copies taken in cycle, for a count beyond the offspring: some chromosome is taken
 // twice, so the offspring must stay intact.
-Chromosomes mutate_copies(const MutatorSwap& mutator, RandomSource& rng, std::span<const Chromosome> offspring,
+Chromosomes mutate_copies(const SwapMutator& mutator, RandomSource& rng, std::span<const Chromosome> offspring,
                           std::uint64_t n, double p_mutation) {
   if (offspring.empty()) fault(kNothingToMutate);
   Chromosomes result;
@@ -37,9 +37,9 @@ Chromosomes mutate_copies(const MutatorSwap& mutator, RandomSource& rng, std::sp
 
 }  // namespace
 
-void MutatorSwap::mutate_genes(RandomSource& rng, Genes& genes) const {
+void SwapMutator::mutate_genes(RandomSource& rng, Genes& genes) const {
   const std::uint64_t length = genes.size();
-  const std::uint64_t below = swap_draws_below(p_swap);
+  const std::uint64_t below = swap_draws_below(p_swap_);
   // The position test is not strict: with p_swap = 0.0 a draw of exactly 0.0 still swaps.
   // The draws of the positions that do not swap run in one call.
   for (std::uint64_t i = 0; (i = rng.first_draw_below(below, i, length)) < length; ++i) {
@@ -49,7 +49,7 @@ void MutatorSwap::mutate_genes(RandomSource& rng, Genes& genes) const {
   }
 }
 
-Chromosomes MutatorSwap::mutate_population(RandomSource& rng, Chromosomes&& offspring, Count count,
+Chromosomes SwapMutator::mutate_population(RandomSource& rng, Chromosomes&& offspring, Count count,
                                            double p_mutation) const {
   const std::uint64_t n = count.value_or(offspring.size());
   if (n > offspring.size()) return mutate_copies(*this, rng, offspring, n, p_mutation);

@@ -23,8 +23,10 @@ inline std::uint64_t swap_draws_below(double p) noexcept {
   return static_cast<std::uint64_t>(std::floor(p * 0x1.0p53)) + 1;
 }
 
-struct MutatorSwap {
-  double p_swap = 0.0;
+class SwapMutator {
+ public:
+  explicit SwapMutator(double p_swap) noexcept : p_swap_(p_swap) {}
+  double p_swap() const noexcept { return p_swap_; }
 
   void mutate_genes(RandomSource& rng, Genes& genes) const;
   // Exactly n chromosomes (n = count, or the offspring's length), taken from the
@@ -32,7 +34,8 @@ struct MutatorSwap {
   // nothing to take. They are moved out of the offspring unless one is taken twice.
   Chromosomes mutate_population(RandomSource& rng, Chromosomes&& offspring, Count count, double p_mutation) const;
 
-  bool operator==(const MutatorSwap&) const = default;
+ private:
+  double p_swap_;
 };
 
 }  // namespace genetic

@@ -78,7 +78,7 @@ TEST_P(SwapMutateGenesReplay, DrawsInOrderAndKeepsAnOrdering) {
     auto rng = RandomSource::from_seed(seed);
     auto replay = RandomSource::from_seed(seed);
     Genes genes = identity(11);
-    MutatorSwap{p_swap}.mutate_genes(rng, genes);
+    SwapMutator{p_swap}.mutate_genes(rng, genes);
     EXPECT_EQ(genes, replay_mutate_genes(replay, identity(11), p_swap));
     EXPECT_EQ(sorted(genes), identity(11));
     EXPECT_EQ(rng.next_u64(), replay.next_u64());
@@ -113,7 +113,7 @@ INSTANTIATE_TEST_SUITE_P(
 TEST(SwapMutateGenes, TwoGenesBothSwappedRestoreTheOrder) {
   auto rng = RandomSource::from_seed(4);
   Genes genes{7, 9};
-  MutatorSwap{1.0}.mutate_genes(rng, genes);
+  SwapMutator{1.0}.mutate_genes(rng, genes);
   EXPECT_EQ(genes, (Genes{7, 9}));
 }
 
@@ -121,20 +121,20 @@ TEST(SwapMutateGenes, EmptyDrawsNothing) {
   auto rng = RandomSource::from_seed(4);
   auto fresh = RandomSource::from_seed(4);
   Genes genes;
-  MutatorSwap{1.0}.mutate_genes(rng, genes);
+  SwapMutator{1.0}.mutate_genes(rng, genes);
   EXPECT_EQ(rng.next_u64(), fresh.next_u64());
 }
 
 TEST(SwapMutateGenes, OneGeneWithPassingTestHasNoPartner) {
   auto rng = RandomSource::from_seed(4);
   Genes genes{3};
-  expect_fault([&] { MutatorSwap{1.0}.mutate_genes(rng, genes); }, kEmptyRange);
+  expect_fault([&] { SwapMutator{1.0}.mutate_genes(rng, genes); }, kEmptyRange);
 }
 
 TEST(SwapMutateGenes, OneGeneWithFailingTestIsUnchanged) {
   auto rng = RandomSource::from_seed(4);
   Genes genes{3};
-  MutatorSwap{-1.0}.mutate_genes(rng, genes);
+  SwapMutator{-1.0}.mutate_genes(rng, genes);
   EXPECT_EQ(genes, (Genes{3}));
 }
 
@@ -165,7 +165,7 @@ class SwapMutatePopulation : public ::testing::TestWithParam<PopulationCase> {};
 
 TEST_P(SwapMutatePopulation, MatchesHandReplay) {
   const auto& c = GetParam();
-  const MutatorSwap mutator{0.4};
+  const SwapMutator mutator{0.4};
   const Chromosomes offspring = sample_offspring(c.offspring);
   const std::uint64_t n = c.count.value_or(c.offspring);
   for (std::uint64_t seed = 0; seed < 10; ++seed) {
@@ -173,7 +173,7 @@ TEST_P(SwapMutatePopulation, MatchesHandReplay) {
     auto replay = RandomSource::from_seed(seed);
     const auto result = mutator.mutate_population(rng, sample_offspring(c.offspring), c.count, c.p_mutation);
     ASSERT_EQ(result.size(), n);
-    EXPECT_EQ(result, replay_population(replay, offspring, n, mutator.p_swap, c.p_mutation));
+    EXPECT_EQ(result, replay_population(replay, offspring, n, mutator.p_swap(), c.p_mutation));
     EXPECT_EQ(rng.next_u64(), replay.next_u64());
   }
 }
@@ -191,7 +191,7 @@ TEST(SwapMutatePopulationCases, NoMutationKeepsCopiesButStillDraws) {
   auto rng = RandomSource::from_seed(6);
   auto replay = RandomSource::from_seed(6);
   const Chromosomes offspring = sample_offspring(2);
-  const auto result = MutatorSwap{1.0}.mutate_population(rng, Chromosomes(offspring), 5, 0.0);
+  const auto result = SwapMutator{1.0}.mutate_population(rng, Chromosomes(offspring), 5, 0.0);
   EXPECT_EQ(result, (Chromosomes{offspring[0], offspring[1], offspring[0], offspring[1], offspring[0]}));
   for (int k = 0; k < 5; ++k) replay.uniform_f64();
   EXPECT_EQ(rng.next_u64(), replay.next_u64());
@@ -200,7 +200,7 @@ TEST(SwapMutatePopulationCases, NoMutationKeepsCopiesButStillDraws) {
 TEST(SwapMutatePopulationCases, MutatedWithoutSwapsLosesFitness) {
   auto rng = RandomSource::from_seed(6);
   const Chromosomes offspring = sample_offspring(3);
-  const auto result = MutatorSwap{-1.0}.mutate_population(rng, Chromosomes(offspring), std::nullopt, 1.0);
+  const auto result = SwapMutator{-1.0}.mutate_population(rng, Chromosomes(offspring), std::nullopt, 1.0);
   ASSERT_EQ(result.size(), 3u);
   for (std::size_t k = 0; k < 3; ++k) {
     EXPECT_EQ(result[k].genes, offspring[k].genes);
@@ -210,7 +210,7 @@ TEST(SwapMutatePopulationCases, MutatedWithoutSwapsLosesFitness) {
 
 TEST(SwapMutatePopulationCases, EverythingSwappedStaysAnOrdering) {
   auto rng = RandomSource::from_seed(9);
-  const auto result = MutatorSwap{1.0}.mutate_population(rng, sample_offspring(4, 9), 8, 1.0);
+  const auto result = SwapMutator{1.0}.mutate_population(rng, sample_offspring(4, 9), 8, 1.0);
   ASSERT_EQ(result.size(), 8u);
   for (const auto& chromosome : result) {
     EXPECT_EQ(sorted(chromosome.genes), identity(9));
@@ -221,7 +221,7 @@ TEST(SwapMutatePopulationCases, EverythingSwappedStaysAnOrdering) {
 TEST(SwapMutatePopulationCases, CountZeroDrawsNothing) {
   auto rng = RandomSource::from_seed(6);
   auto fresh = RandomSource::from_seed(6);
-  const MutatorSwap mutator{1.0};
+  const SwapMutator mutator{1.0};
   EXPECT_TRUE(mutator.mutate_population(rng, sample_offspring(3), 0, 1.0).empty());
   EXPECT_TRUE(mutator.mutate_population(rng, Chromosomes{}, std::nullopt, 1.0).empty());
   EXPECT_TRUE(mutator.mutate_population(rng, Chromosomes{}, 0, 1.0).empty());
@@ -230,14 +230,14 @@ TEST(SwapMutatePopulationCases, CountZeroDrawsNothing) {
 
 TEST(SwapMutatePopulationCases, EmptyOffspringWithPositiveCountFaults) {
   auto rng = RandomSource::from_seed(6);
-  const MutatorSwap mutator{0.5};
+  const SwapMutator mutator{0.5};
   expect_fault([&] { mutator.mutate_population(rng, Chromosomes{}, 3, 0.5); },
                "cannot mutate a population from an empty offspring list");
 }
 
 TEST(SwapMutatePopulationCases, MutatedOneGeneChromosomeFaults) {
   auto rng = RandomSource::from_seed(6);
-  expect_fault([&] { MutatorSwap{1.0}.mutate_population(rng, Chromosomes{Chromosome{{0}, 1.0}}, 2, 1.0); },
+  expect_fault([&] { SwapMutator{1.0}.mutate_population(rng, Chromosomes{Chromosome{{0}, 1.0}}, 2, 1.0); },
                kEmptyRange);
 }
 
@@ -245,7 +245,7 @@ TEST(SwapMutatePopulationCases, ChromosomesTakenOnceAreMoved) {
   auto rng = RandomSource::from_seed(6);
   Chromosomes offspring = sample_offspring(3);
   const Gene* first = offspring[0].genes.data();
-  const auto result = MutatorSwap{0.5}.mutate_population(rng, std::move(offspring), 2, 0.5);
+  const auto result = SwapMutator{0.5}.mutate_population(rng, std::move(offspring), 2, 0.5);
   ASSERT_EQ(result.size(), 2u);
   EXPECT_EQ(result[0].genes.data(), first);
 }
@@ -253,7 +253,7 @@ TEST(SwapMutatePopulationCases, ChromosomesTakenOnceAreMoved) {
 TEST(SwapMutatePopulationCases, CyclingCopiesFromIntactOffspring) {
   auto rng = RandomSource::from_seed(6);
   Chromosomes offspring = sample_offspring(2);
-  const auto result = MutatorSwap{0.5}.mutate_population(rng, std::move(offspring), 5, 0.5);
+  const auto result = SwapMutator{0.5}.mutate_population(rng, std::move(offspring), 5, 0.5);
   ASSERT_EQ(result.size(), 5u);
   // The offspring had to stay whole to be taken again, so it was copied from.
   EXPECT_EQ(offspring, sample_offspring(2));  // NOLINT(bugprone-use-after-move)

@@ -9,7 +9,7 @@ namespace genetic {
 
 RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& generator, const EvaluatorOperator& evaluator,
                    const RecorderOperator& recorder, SelectorOperator& selector, const CrossoverOperator& crossover,
-                   const MutatorSwap& mutator) {
+                   const SwapMutator& mutator) {
   // One handle for the whole run: every draw comes from this thread's stream.
   const auto source = thread_random_source();
   return run_sga(*source, settings, generator, evaluator, recorder, selector, crossover, mutator);
@@ -17,7 +17,7 @@ RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& genera
 
 RunLineage run_sga(RandomSource& rng, const CoreSettings& settings, const SequenceGenerator& generator,
                    const EvaluatorOperator& evaluator, const RecorderOperator& recorder, SelectorOperator& selector,
-                   const CrossoverOperator& crossover, const MutatorSwap& mutator) {
+                   const CrossoverOperator& crossover, const SwapMutator& mutator) {
   // Both counts are needed before anything is made.
   if (!settings.n_chromosomes) fault("the run has no population size: n_chromosomes is not set");
   if (!settings.n_generations) fault("the run has no generation limit: n_generations is not set");

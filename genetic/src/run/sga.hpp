@@ -15,6 +15,7 @@
 
 namespace genetic {
 
+// The settings of a run; the module shows them as SequencingSettings.
 struct CoreSettings {
   std::uint64_t n_genes = 0;
   double p_crossover = 0.0;
@@ -31,10 +32,10 @@ struct CoreSettings {
 // no kept population when n_generations is 0, and any operator's) end the run with nothing returned.
 RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& generator, const EvaluatorOperator& evaluator,
                    const RecorderOperator& recorder, SelectorOperator& selector, const CrossoverOperator& crossover,
-                   const MutatorSwap& mutator);
+                   const SwapMutator& mutator);
 // The same, drawing from a given source (tests pin the stream this way).
 RunLineage run_sga(RandomSource& rng, const CoreSettings& settings, const SequenceGenerator& generator,
                    const EvaluatorOperator& evaluator, const RecorderOperator& recorder, SelectorOperator& selector,
-                   const CrossoverOperator& crossover, const MutatorSwap& mutator);
+                   const CrossoverOperator& crossover, const SwapMutator& mutator);
 
 }  // namespace genetic

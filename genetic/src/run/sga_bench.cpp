@@ -33,7 +33,7 @@ void BM_RunSga(benchmark::State& state) {
   const auto recorder = make_recorder(RecorderKind::FitnessStatistics);
   const auto selector = make_selector(SelectorKind::Roulette);
   const auto crossover = make_crossover(CrossoverKind::IPX);
-  const MutatorSwap mutator{.p_swap = 1.0 / static_cast<double>(genes)};
+  const SwapMutator mutator{1.0 / static_cast<double>(genes)};
   const SequenceGenerator generator;
   const CoreSettings settings{.n_genes = genes,
                               .p_crossover = 0.9,

@@ -53,9 +53,9 @@ struct Operators {
   SequenceGenerator generator;
   PlacedGenesEvaluator evaluator;
   SummaryRecorder recorder;
-  SelectorRoulette selector;
+  RouletteSelector selector;
   IpxCrossover crossover;
-  MutatorSwap mutator{.p_swap = 0.2};
+  SwapMutator mutator{0.2};
 
   RunLineage run(RandomSource& rng, const CoreSettings& settings) {
     return run_sga(rng, settings, generator, evaluator, recorder, selector, crossover, mutator);

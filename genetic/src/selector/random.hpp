@@ -6,7 +6,7 @@
 
 namespace genetic {
 
-class SelectorRandom final : public SelectorOperator {
+class RandomSelector final : public SelectorOperator {
  public:
   // A Fault "cannot sample empty range" on an empty population.
   const Chromosome& select_one(RandomSource& rng, std::span<const Chromosome> population) override;

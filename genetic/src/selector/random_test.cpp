@@ -20,10 +20,10 @@ Chromosomes members(std::size_t n) {
   return out;
 }
 
-TEST(SelectorRandom, SelectIndicesReplaysOneIndexDrawPerPick) {
+TEST(RandomSelector, SelectIndicesReplaysOneIndexDrawPerPick) {
   const Chromosomes population = members(6);
   for (std::uint64_t seed = 0; seed < 10; ++seed) {
-    SelectorRandom selector;
+    RandomSelector selector;
     auto rng = RandomSource::from_seed(seed);
     auto replay = RandomSource::from_seed(seed);
     const auto picks = selector.select_indices(rng, population, 15);
@@ -33,14 +33,14 @@ TEST(SelectorRandom, SelectIndicesReplaysOneIndexDrawPerPick) {
   }
 }
 
-TEST(SelectorRandom, CountAbsentUsesPopulationLength) {
-  SelectorRandom selector;
+TEST(RandomSelector, CountAbsentUsesPopulationLength) {
+  RandomSelector selector;
   auto rng = RandomSource::from_seed(2);
   EXPECT_EQ(selector.select_indices(rng, members(7), std::nullopt).size(), 7u);
 }
 
-TEST(SelectorRandom, SelectOneDrawsAnIndex) {
-  SelectorRandom selector;
+TEST(RandomSelector, SelectOneDrawsAnIndex) {
+  RandomSelector selector;
   auto rng = RandomSource::from_seed(2);
   auto replay = RandomSource::from_seed(2);
   const Chromosomes population = members(4);
@@ -48,8 +48,8 @@ TEST(SelectorRandom, SelectOneDrawsAnIndex) {
   EXPECT_EQ(&chosen, &population[replay.uniform_index(0, 4)]);
 }
 
-TEST(SelectorRandom, CountZeroDrawsNothingEvenWhenEmpty) {
-  SelectorRandom selector;
+TEST(RandomSelector, CountZeroDrawsNothingEvenWhenEmpty) {
+  RandomSelector selector;
   auto rng = RandomSource::from_seed(2);
   auto fresh = RandomSource::from_seed(2);
   EXPECT_TRUE(selector.select_indices(rng, members(3), 0).empty());
@@ -57,8 +57,8 @@ TEST(SelectorRandom, CountZeroDrawsNothingEvenWhenEmpty) {
   EXPECT_EQ(rng.next_u64(), fresh.next_u64());
 }
 
-TEST(SelectorRandom, EmptyPopulationFaults) {
-  SelectorRandom selector;
+TEST(RandomSelector, EmptyPopulationFaults) {
+  RandomSelector selector;
   auto rng = RandomSource::from_seed(2);
   for (int way = 0; way < 2; ++way) {
     try {
@@ -75,8 +75,8 @@ TEST(SelectorRandom, EmptyPopulationFaults) {
 }
 
 TEST(MakeSelector, EachKindMakesItsSelector) {
-  EXPECT_NE(dynamic_cast<SelectorRoulette*>(make_selector(SelectorKind::Roulette).get()), nullptr);
-  EXPECT_NE(dynamic_cast<SelectorRandom*>(make_selector(SelectorKind::Random).get()), nullptr);
+  EXPECT_NE(dynamic_cast<RouletteSelector*>(make_selector(SelectorKind::Roulette).get()), nullptr);
+  EXPECT_NE(dynamic_cast<RandomSelector*>(make_selector(SelectorKind::Random).get()), nullptr);
 }
 
 }  // namespace

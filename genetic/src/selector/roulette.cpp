@@ -16,7 +16,7 @@ std::size_t roulette_pick(std::span<const double> weights, double u) noexcept {
   return weights.size() - 1;
 }
 
-std::size_t SelectorRoulette::pick(double u) const noexcept {
+std::size_t RouletteSelector::pick(double u) const noexcept {
   if (!sorted_) return roulette_pick(weights_, u);
   // Totals of finite non-negative values never decrease, and the target lies in
   // [0, total]: the first total not below it is the one the scan stops at. The
@@ -33,7 +33,7 @@ std::size_t SelectorRoulette::pick(double u) const noexcept {
   return static_cast<std::size_t>(first - weights_.data()) + (*first < target ? 1 : 0);
 }
 
-void SelectorRoulette::prepare(std::span<const Chromosome> population) {
+void RouletteSelector::prepare(std::span<const Chromosome> population) {
   weights_.clear();
   weights_.reserve(population.size());
   double total = 0.0;
@@ -47,7 +47,7 @@ void SelectorRoulette::prepare(std::span<const Chromosome> population) {
   sorted_ = non_negative && std::isfinite(total);
 }
 
-const Chromosome& SelectorRoulette::select_one(RandomSource& rng, std::span<const Chromosome> population) {
+const Chromosome& RouletteSelector::select_one(RandomSource& rng, std::span<const Chromosome> population) {
   if (weights_.empty()) [[unlikely]] fault("roulette selection from an empty weight table");
   const std::size_t j = pick(rng.uniform_f64());
   if (j >= population.size()) [[unlikely]] fault("roulette selection picked a chromosome beyond the population");

@@ -14,7 +14,7 @@ namespace genetic {
 // `weights` must not be empty.
 std::size_t roulette_pick(std::span<const double> weights, double u) noexcept;
 
-class SelectorRoulette final : public SelectorOperator {
+class RouletteSelector final : public SelectorOperator {
  public:
   const Chromosome& select_one(RandomSource& rng, std::span<const Chromosome> population) override;
   // Rebuilds the running totals; a Fault on a chromosome without fitness.

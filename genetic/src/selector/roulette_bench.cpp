@@ -17,7 +17,7 @@ Chromosomes population_of(std::int64_t n, bool negative_first) {
 // One generation's selection: table rebuilt, then n picks.
 void run_select(benchmark::State& state, bool negative_first) {
   const auto population = population_of(state.range(0), negative_first);
-  SelectorRoulette roulette;
+  RouletteSelector roulette;
   auto rng = RandomSource::from_seed(1);
   for (auto _ : state) benchmark::DoNotOptimize(roulette.select_indices(rng, population, std::nullopt));
   state.SetItemsProcessed(state.iterations() * state.range(0));

@@ -74,7 +74,7 @@ class RouletteTable : public ::testing::TestWithParam<std::vector<double>> {};
 
 TEST_P(RouletteTable, RunningTotalsAndPickAgreeWithScan) {
   const auto& fitness = GetParam();
-  SelectorRoulette roulette;
+  RouletteSelector roulette;
   roulette.prepare(with_fitness(fitness));
   ASSERT_EQ(roulette.weights().size(), fitness.size());
   double total = 0.0;
@@ -101,15 +101,15 @@ INSTANTIATE_TEST_SUITE_P(
                       std::vector<double>{1e308, 1e308, 1.0}, std::vector<double>{-0.0, -0.0}),
     [](const auto& info) { return "table" + std::to_string(info.index); });
 
-TEST(SelectorRoulette, EmptyPopulationGivesEmptyTable) {
-  SelectorRoulette roulette;
+TEST(RouletteSelector, EmptyPopulationGivesEmptyTable) {
+  RouletteSelector roulette;
   roulette.prepare(with_fitness({1.0, 2.0}));
   roulette.prepare(Chromosomes{});
   EXPECT_TRUE(roulette.weights().empty());
 }
 
-TEST(SelectorRoulette, MissingFitnessFaults) {
-  SelectorRoulette roulette;
+TEST(RouletteSelector, MissingFitnessFaults) {
+  RouletteSelector roulette;
   Chromosomes population = with_fitness({1.0, 2.0, 3.0});
   population[1].fitness.reset();
   const std::string message = "roulette selection needs every chromosome to have a fitness";
@@ -118,8 +118,8 @@ TEST(SelectorRoulette, MissingFitnessFaults) {
   expect_fault([&] { roulette.select_indices(rng, population, 0); }, message);
 }
 
-TEST(SelectorRoulette, EmptyTableFaultsBeforeDrawing) {
-  SelectorRoulette roulette;
+TEST(RouletteSelector, EmptyTableFaultsBeforeDrawing) {
+  RouletteSelector roulette;
   auto rng = RandomSource::from_seed(1);
   auto fresh = RandomSource::from_seed(1);
   const Chromosomes population = with_fitness({1.0});
@@ -129,8 +129,8 @@ TEST(SelectorRoulette, EmptyTableFaultsBeforeDrawing) {
   EXPECT_EQ(rng.next_u64(), fresh.next_u64());
 }
 
-TEST(SelectorRoulette, PickBeyondPopulationFaults) {
-  SelectorRoulette roulette;
+TEST(RouletteSelector, PickBeyondPopulationFaults) {
+  RouletteSelector roulette;
   roulette.prepare(with_fitness({0.0, 0.0, 5.0}));  // any draw above 0 picks index 2
   auto rng = RandomSource::from_seed(1);
   const Chromosomes shorter = with_fitness({1.0});
@@ -139,10 +139,10 @@ TEST(SelectorRoulette, PickBeyondPopulationFaults) {
 }
 
 // Each pick costs exactly one uniform_f64, in output order.
-TEST(SelectorRoulette, SelectIndicesReplaysOneDrawPerPick) {
+TEST(RouletteSelector, SelectIndicesReplaysOneDrawPerPick) {
   const Chromosomes population = with_fitness({2.0, 0.5, 4.0, 1.5, 3.0});
   for (std::uint64_t seed = 0; seed < 10; ++seed) {
-    SelectorRoulette roulette;
+    RouletteSelector roulette;
     auto rng = RandomSource::from_seed(seed);
     auto replay = RandomSource::from_seed(seed);
     const auto picks = roulette.select_indices(rng, population, 12);
@@ -152,8 +152,8 @@ TEST(SelectorRoulette, SelectIndicesReplaysOneDrawPerPick) {
   }
 }
 
-TEST(SelectorRoulette, CountZeroRebuildsTableAndDrawsNothing) {
-  SelectorRoulette roulette;
+TEST(RouletteSelector, CountZeroRebuildsTableAndDrawsNothing) {
+  RouletteSelector roulette;
   roulette.prepare(with_fitness({9.0}));
   auto rng = RandomSource::from_seed(3);
   auto fresh = RandomSource::from_seed(3);
@@ -165,8 +165,8 @@ TEST(SelectorRoulette, CountZeroRebuildsTableAndDrawsNothing) {
 
 // Frequencies follow the fitness values. A fixed seed and a loose bound: only a
 // real bias (an inverted or shifted table) fails.
-TEST(SelectorRoulette, FrequenciesAreProportionalToFitness) {
-  SelectorRoulette roulette;
+TEST(RouletteSelector, FrequenciesAreProportionalToFitness) {
+  RouletteSelector roulette;
   auto rng = RandomSource::from_seed(2024);
   const std::vector<double> fitness{1.0, 2.0, 3.0, 4.0};
   const auto picks = roulette.select_indices(rng, with_fitness(fitness), 50000);

@@ -9,9 +9,9 @@ namespace genetic {
 std::unique_ptr<SelectorOperator> make_selector(SelectorKind kind) {
   switch (kind) {
     case SelectorKind::Roulette:
-      return std::make_unique<SelectorRoulette>();
+      return std::make_unique<RouletteSelector>();
     case SelectorKind::Random:
-      return std::make_unique<SelectorRandom>();
+      return std::make_unique<RandomSelector>();
   }
   fault("unrecognized selector kind");
 }
