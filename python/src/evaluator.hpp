@@ -6,9 +6,12 @@
 
 #include <array>
 #include <tuple>
+#include <vector>
 
+#include "binding/convert.hpp"
 #include "binding/kinds.hpp"
 #include "binding/klass.hpp"
+#include "evaluator/cells.hpp"
 #include "evaluator/evaluator.hpp"
 #include "kinds.hpp"
 
@@ -71,4 +74,11 @@ struct binding::ClassFor<genetic::EvaluatorMatrix> {
 template <>
 struct binding::ClassFor<genetic::EvaluatorValue> {
   using type = faces::EvaluatorValueClass;
+};
+
+// Matrix cells convert as a list of floats.
+template <>
+struct binding::Converter<genetic::Cells> {
+  static genetic::Cells from_py(PyObject* object) { return from_python<std::vector<double>>(object); }
+  static Ref to_py(const genetic::Cells& cells) { return Converter<std::vector<double>>::to_py(cells.values()); }
 };

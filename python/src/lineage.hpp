@@ -80,6 +80,14 @@ struct binding::ClassFor<genetic::Lineage> {
   using type = faces::LineageClass;
 };
 
+// A set of gene sequences; each element converts as a gene list and reads back as a
+// tuple of ints, a form the conversion accepts again.
+template <>
+struct binding::Converter<genetic::GeneSet> {
+  static genetic::GeneSet from_py(PyObject* object);
+  static Ref to_py(const genetic::GeneSet& set);
+};
+
 // A lineage's populations read back as Population objects, packed ones unpacked; a
 // population the caller gives is kept whole.
 template <>

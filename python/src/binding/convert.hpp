@@ -14,8 +14,6 @@
 #include "binding/errors.hpp"
 #include "binding/object.hpp"
 #include "binding/ref.hpp"
-#include "evaluator/cells.hpp"
-#include "lineage/hall_of_fame.hpp"
 
 namespace binding {
 
@@ -115,21 +113,6 @@ struct Converter<std::vector<T, A>> {
     }
     return list;
   }
-};
-
-// Matrix cells convert as a list of floats.
-template <>
-struct Converter<genetic::Cells> {
-  static genetic::Cells from_py(PyObject* object) { return from_python<std::vector<double>>(object); }
-  static Ref to_py(const genetic::Cells& cells) { return Converter<std::vector<double>>::to_py(cells.values()); }
-};
-
-// A set of gene sequences; each element converts as a gene list and reads back as a
-// tuple of ints, a form the conversion accepts again.
-template <>
-struct Converter<genetic::GeneSet> {
-  static genetic::GeneSet from_py(PyObject* object);
-  static Ref to_py(const genetic::GeneSet& set);
 };
 
 // Values of the module's own classes: copied under a read of the instance.

@@ -44,6 +44,11 @@ void set_panic(const char* message) noexcept {
 }
 }  // namespace
 
+void raise_panic(const char* message) {
+  set_panic(message);
+  throw PythonError();
+}
+
 void translate_current_exception() noexcept {
   try {
     throw;

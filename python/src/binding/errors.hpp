@@ -17,6 +17,10 @@ struct PythonError {};
 [[noreturn, gnu::cold]] void raise(PyObject* type, const char* message);
 [[noreturn, gnu::cold]] void raise(PyObject* type, const std::string& message);
 
+// Sets the internal-fault exception with `message` and throws PythonError: for a
+// broken invariant found by binding code, as a core Fault is reported.
+[[noreturn, gnu::cold]] void raise_panic(const char* message);
+
 // The internal-fault exception class (derives from BaseException); created once.
 PyObject* panic_exception_type() noexcept;
 

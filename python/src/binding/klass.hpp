@@ -29,7 +29,6 @@
 #include "binding/convert.hpp"
 #include "binding/errors.hpp"
 #include "binding/object.hpp"
-#include "fault.hpp"
 
 namespace binding {
 
@@ -157,7 +156,7 @@ struct Class {
         BorrowFlag& flag;
         ~EndRead() { flag.end_read(); }
       } end_left{left->borrow};
-      if (!right->borrow.try_read()) genetic::fault(kMutablyBorrowed);
+      if (!right->borrow.try_read()) raise_panic(kMutablyBorrowed);
       EndRead end_right{right->borrow};
       const bool equal = left->value == right->value;
       return PyBool_FromLong(equal == (op == Py_EQ));

@@ -6,7 +6,10 @@
 #include <Python.h>
 
 #include <array>
+#include <cstddef>
+#include <span>
 #include <string>
+#include <utility>
 #include <variant>
 
 #include "binding/convert.hpp"
