@@ -233,26 +233,38 @@ GENETIC_AVX2_INLINE bool count_vectors(const MarkMatrix& matrix, std::span<const
   }
 }
 
-// As bit_parallel_count, for the line lengths this file handles; `handled` is false
-// for the others, which take the scalar loops.
+// What count found: the count; a sequence the pairwise loop decides (repeated genes,
+// genes outside the matrix, fewer than two genes); or a line length this file does
+// not handle, which the scalar loops count.
+struct LineCount {
+  enum class Outcome : std::uint8_t { Counted, NeedsPairwise, OtherLength };
+  Outcome outcome;
+  std::uint64_t count;
+};
+
+// As bit_parallel_count, for the line lengths this file handles.
 template <EvaluatorKind Kind>
-GENETIC_AVX2_INLINE bool count(const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t& count,
-                               bool& handled) noexcept {
-  handled = true;
-  if (genes.size() < 2) return false;
+GENETIC_AVX2_INLINE LineCount count(const MarkMatrix& matrix, std::span<const Gene> genes) noexcept {
+  if (genes.size() < 2) return {LineCount::Outcome::NeedsPairwise, 0};
+  std::uint64_t total = 0;
+  bool counted = false;
   switch (matrix.words()) {
     case 4:
-      return count_vectors<Kind, 4>(matrix, genes, count);
+      counted = count_vectors<Kind, 4>(matrix, genes, total);
+      break;
     case 8:
-      return count_vectors<Kind, 8>(matrix, genes, count);
+      counted = count_vectors<Kind, 8>(matrix, genes, total);
+      break;
     case 12:
-      return count_vectors<Kind, 12>(matrix, genes, count);
+      counted = count_vectors<Kind, 12>(matrix, genes, total);
+      break;
     case 16:
-      return count_vectors<Kind, 16>(matrix, genes, count);
+      counted = count_vectors<Kind, 16>(matrix, genes, total);
+      break;
     default:
-      handled = false;
-      return false;
+      return {LineCount::Outcome::OtherLength, 0};
   }
+  return {counted ? LineCount::Outcome::Counted : LineCount::Outcome::NeedsPairwise, total};
 }
 
 }  // namespace genetic::avx2

@@ -58,12 +58,15 @@ class MatrixEvaluator final : public EvaluatorOperator {
 #if GENETIC_X86_VARIANTS
   // The same result, counting fixed-length lines with 256-bit vectors.
   [[gnu::target("avx2,popcnt"), gnu::always_inline]] double compute_avx2(std::span<const Gene> genes) const {
-    std::uint64_t count = 0;
-    bool handled = false;
-    if (avx2::count<Kind>(matrix_, genes, count, handled)) {
-      return fitness_from_count<Kind>(matrix_.dimension(), count, offset_);
+    const avx2::LineCount counted = avx2::count<Kind>(matrix_, genes);
+    switch (counted.outcome) {
+      case avx2::LineCount::Outcome::Counted:
+        return fitness_from_count<Kind>(matrix_.dimension(), counted.count, offset_);
+      case avx2::LineCount::Outcome::OtherLength:
+        return compute(genes);
+      case avx2::LineCount::Outcome::NeedsPairwise:
+        break;
     }
-    if (!handled) return compute(genes);
     return pairwise_fitness<Kind>(matrix_, offset_, genes);
   }
 #endif
