@@ -25,6 +25,8 @@ struct CrossoverKindsClass {
   };
 };
 
+// The docstrings are fixed interface texts, pinned by the tests: `rng.gen()` stands for
+// a uniform draw in [0, 1), not for a function of this module.
 struct CrossoverBlendClass {
   using Value = genetic::CrossoverBlend;
   static constexpr const char* name = "CrossoverBlend";

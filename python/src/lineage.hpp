@@ -52,6 +52,8 @@ struct LineageClass {
       "The lineage in a genetic algorithm is where the data resides. It keeps track of past\n"
       "populations of chromosomes (generations) in an efficient way and also of the most\n"
       "performant chromosomes in all past populations in the hall of fame.";
+  // The docstrings are fixed interface texts, pinned by the tests: the "VecDeque" they
+  // name is not a type of this module.
   static constexpr std::tuple fields{
       Field<&Value::generations>{"generations", "Past generations. Up to `n_generations` are kept."},
       Field<&Value::records>{"records", "Records of past generations. Up to `n_records` are kept."},

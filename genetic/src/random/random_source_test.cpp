@@ -28,10 +28,11 @@ double chi_square(const std::vector<std::uint64_t>& counts, std::uint64_t total)
   return sum;
 }
 
-// The values below were derived by an independent model of the stream (four
-// xoshiro256++ lanes seeded from splitmix64 lane by lane, stepped together, each
-// step's outputs in lane order, words split low half first); any change in how a
-// draw is derived from the stream breaks them.
+// To re-derive the values below: run splitmix64 from the seed and take its outputs,
+// in order, as the state words s0..s3 of lane 0, then of lanes 1, 2 and 3; step each
+// lane by xoshiro256++; the stream is step 0's outputs of lanes 0..3, then step 1's,
+// and so on, each 64-bit output read as its low 32-bit half, then its high half. Any
+// change in how a draw is derived from the stream breaks them.
 TEST(RandomSourcePinned, NextU32) {
   auto rng = RandomSource::from_seed(42);
   EXPECT_EQ(rng.next_u32(), 1148610719u);

@@ -38,6 +38,7 @@ std::uint8_t Converter<std::uint8_t>::from_py(PyObject* object) {
 }
 
 Ref iterate_sequence(PyObject* object, Py_ssize_t& hint) {
+  // A fixed interface text, pinned by the tests: `Vec` is not a type of this module.
   if (PyUnicode_Check(object)) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
   if (!PySequence_Check(object)) raise_cast(object, "Sequence");
   hint = PySequence_Size(object);

@@ -52,7 +52,7 @@ inline constexpr bool is_optional = false;
 template <class T>
 inline constexpr bool is_optional<std::optional<T>> = true;
 
-// Adds the class to the module's registration list (see module.hpp) and to tp slots.
+// A new heap type with these slots, its name and docstring copied into it; kept for the process.
 PyTypeObject* create_type(const char* name, const std::string& doc, unsigned flags, std::vector<PyType_Slot> slots,
                           std::size_t basic_size);
 

@@ -15,6 +15,8 @@ std::string describe(PyObject* exception) {
 
 }  // namespace
 
+// The message's frame ("failed to extract enum", "failed to extract field NAME::VARIANT.0")
+// is a fixed interface text, pinned by the tests, though the module has no such fields.
 void raise_union_error(const char* name, std::span<const char* const> variants, std::span<Ref> failures) {
   std::string message = std::string("failed to extract enum ") + name + " ('";
   for (std::size_t i = 0; i < variants.size(); ++i) {
