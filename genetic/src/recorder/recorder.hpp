@@ -1,5 +1,5 @@
 #pragma once
-// Recorder options as callers give them.
+// Recorder options as callers give them, and the recorder a run makes of them.
 #include <cstdint>
 #include <memory>
 

@@ -1,4 +1,6 @@
 #pragma once
+// The selector a run makes of each kind: selectors take no parameters, so a kind is
+// the whole option.
 #include <memory>
 
 #include "kinds.hpp"
