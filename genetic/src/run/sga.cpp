@@ -26,8 +26,9 @@ RunLineage run_sga(RandomSource& rng, const CoreSettings& settings, const Sequen
 
   RunLineage lineage(settings.n_generations, settings.n_records, settings.n_hall_of_fame);
   Population population{.chromosomes = generator.generate_population(rng, n, settings.n_genes), .generation = 0};
+  // Each population, the generated first one included, is evaluated, offered to the
+  // hall of fame, recorded and kept; the next one is bred from the newest kept.
   for (;;) {
-    // The hall of fame and the recorder see the population evaluated.
     evaluator.evaluate_population(population.chromosomes);
     lineage.offer(population.chromosomes);
     lineage.record(recorder.record(population));
