@@ -66,12 +66,22 @@ TEST(BlendValues, AlphaReachesBeyondTheParents) {
   EXPECT_THROW(blend_values(0.0, 3.0, 1.0, 30, 10), Fault);  // child 1 = -30 + 20
 }
 
+TEST(BlendValues, EachProductRoundedBeforeTheSum) {
+  // Mixed to 11.999999999999998 each way; a fused multiply-add would make child 2 exactly 12.
+  EXPECT_EQ(blend_values(0x1.2471483c27622p-2, 1.5, 0.25, 12, 12), (std::pair<Gene, Gene>{11, 11}));
+}
+
 TEST(SimulatedBinaryValues, HalfDrawKeepsParents) {
   EXPECT_EQ(simulated_binary_values(0.5, 1.0 / 3.0, 4, 9), (std::pair<Gene, Gene>{4, 9}));
 }
 
 TEST(SimulatedBinaryValues, ZeroDrawTakesTheFlooredMean) {
   EXPECT_EQ(simulated_binary_values(0.0, 1.0 / 3.0, 4, 9), (std::pair<Gene, Gene>{6, 6}));
+}
+
+TEST(SimulatedBinaryValues, EachProductRoundedBeforeTheSum) {
+  // With eta = 0 (e = 1) beta is the base itself; a fused multiply-add would make child 2 12.
+  EXPECT_EQ(simulated_binary_values(0x1.e5fbb687e5a62p-1, 1.0, 13, 13), (std::pair<Gene, Gene>{13, 13}));
 }
 
 TEST(SimulatedBinaryValues, EtaMinusOneFaultsAboveHalf) {

@@ -1,12 +1,12 @@
 #include "lineage/hall_of_fame.hpp"
 
-#include <sys/random.h>
-
 #include <algorithm>
 #include <chrono>
 #include <cstdint>
+#include <span>
 
 #include "fault.hpp"
+#include "random/entropy.hpp"
 
 namespace genetic {
 namespace {
@@ -21,7 +21,7 @@ struct HashKeys {
 // still varies the order from process to process.
 HashKeys draw_keys() noexcept {
   std::uint64_t words[2] = {};
-  if (getrandom(words, sizeof words, GRND_NONBLOCK) != static_cast<ssize_t>(sizeof words)) {
+  if (!fill_from_os(std::as_writable_bytes(std::span(words)))) {
     static int anchor = 0;
     const auto ticks = static_cast<std::uint64_t>(std::chrono::steady_clock::now().time_since_epoch().count());
     words[0] = reinterpret_cast<std::uintptr_t>(&anchor) * 0x9e3779b97f4a7c15ULL ^ ticks;

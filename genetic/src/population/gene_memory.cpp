@@ -1,12 +1,13 @@
 #include "population/gene_memory.hpp"
 
-#include <pthread.h>
 #include <sys/mman.h>
 
 #include <atomic>
 #include <bit>
 #include <cstdint>
 #include <mutex>
+
+#include "fork_hooks.hpp"
 
 namespace genetic::gene_memory {
 namespace {
@@ -94,7 +95,7 @@ void lock_all() noexcept {
 void unlock_all() noexcept {
   for (SizePool& pool : pools) pool.lock.unlock();
 }
-[[maybe_unused]] const bool fork_handlers = pthread_atfork(&lock_all, &unlock_all, &unlock_all) == 0;
+[[maybe_unused]] const bool fork_handlers = at_fork(&lock_all, &unlock_all, &unlock_all);
 
 Slab* map_slab(bool huge) {
   // Twice the size, then trimmed to an aligned slab.

@@ -1,8 +1,12 @@
 #include "population/gene_memory.hpp"
 
 #include <gtest/gtest.h>
+
+#include "fork_hooks.hpp"
+#if GENETIC_HAS_FORK
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <atomic>
@@ -81,6 +85,7 @@ TEST(GeneMemory, FreedSlabsGoBackToTheSystemButOneSparePerSize) {
   EXPECT_EQ(gene_memory::mapped_bytes(), kept);
 }
 
+#if GENETIC_HAS_FORK
 // A child forked while another thread is inside the pool must still be able to allocate.
 TEST(GeneMemory, ForkWhileAnotherThreadAllocatesLeavesTheChildAbleToAllocate) {
   if (!gene_memory::kPooled) GTEST_SKIP() << "lists use the global allocator in this build";
@@ -106,6 +111,7 @@ TEST(GeneMemory, ForkWhileAnotherThreadAllocatesLeavesTheChildAbleToAllocate) {
   stop = true;
   churn.join();
 }
+#endif
 
 TEST(GeneMemory, GeneListsMoveWithoutCopyingAndCopyIntoBlocksOfTheirOwn) {
   Genes a(500, Gene{3});

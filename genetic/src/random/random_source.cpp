@@ -1,15 +1,14 @@
 #include "random/random_source.hpp"
 
-#include <sys/random.h>
-
 #include <algorithm>
-#include <cerrno>
+#include <span>
 
 #ifdef __SSE2__
 #include <emmintrin.h>
 #endif
 
 #include "fault.hpp"
+#include "random/entropy.hpp"
 
 namespace genetic {
 namespace {
@@ -19,20 +18,6 @@ std::uint64_t splitmix64(std::uint64_t& x) noexcept {
   z = (z ^ (z >> 30)) * 0xbf58476d1ce4e5b9ULL;
   z = (z ^ (z >> 27)) * 0x94d049bb133111ebULL;
   return z ^ (z >> 31);
-}
-
-bool read_os_random(void* out, std::size_t size) noexcept {
-  auto* bytes = static_cast<unsigned char*>(out);
-  while (size > 0) {
-    ssize_t got = getrandom(bytes, size, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    bytes += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return true;
 }
 
 using State = std::uint64_t[4][RandomSource::kLanes];
@@ -100,7 +85,7 @@ inline void append_bits(std::uint64_t* bits, std::size_t& at, std::uint64_t valu
 
 RandomSource RandomSource::from_os(std::uint64_t blocks_between_rekeys) {
   RandomSource source;
-  if (!read_os_random(source.state_, sizeof source.state_)) {
+  if (!fill_from_os(std::as_writable_bytes(std::span(source.state_)))) {
     fault("the operating system supplied no random seed bytes");
   }
   ensure_nonzero(source.state_);
@@ -142,7 +127,7 @@ std::uint64_t RandomSource::next_u64_across() noexcept {
 void RandomSource::rekey() noexcept {
   // Mixed into the state rather than replacing it; a failed read leaves the state as it is.
   State fresh;
-  if (read_os_random(fresh, sizeof fresh)) {
+  if (fill_from_os(std::as_writable_bytes(std::span(fresh)))) {
     for (std::size_t w = 0; w < 4; ++w) {
       for (std::size_t lane = 0; lane < kLanes; ++lane) state_[w][lane] ^= fresh[w][lane];
     }

@@ -45,6 +45,11 @@ TEST(FitnessStatisticsRecord, VarianceIsUndivided) {
   EXPECT_EQ(record({6.0, 1.0, 2.0}), (FitnessStatistics{3, 1.0, 6.0, 9.0, 3.0, 14.0}));
 }
 
+TEST(FitnessStatisticsRecord, VarianceRoundsEachProductAndEachSum) {
+  // Fusing the multiply into the add (as arm64 may) gives 2.6666666666666665.
+  EXPECT_EQ(record({1.0, 1.0, 3.0}).variance, 2.666666666666667);
+}
+
 TEST(FitnessStatisticsRecord, SumsStrictlyLeftToRight) {
   // Compensated summation, or adding the large values first, would keep the 1.0 lost here.
   EXPECT_EQ(record({1e16, 1.0, -1e16}).sum, 0.0);
