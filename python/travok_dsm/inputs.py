@@ -43,8 +43,9 @@ def marks_from_array(matrix: object, labels: Sequence[str] | None = None) -> Mar
     """A square matrix of marks from a 2-D array or nested sequences: a cell is a mark when it is
     a nonzero number or true; zero, false, None, NaN and blank text are no mark."""
     if isinstance(matrix, Sequence) and not isinstance(matrix, (str, bytes)):
-        _check_rows(matrix)
-    array = np.asarray(matrix)
+        array = _rows_array(matrix)
+    else:
+        array = np.asarray(matrix)
     if array.ndim != 2 or array.shape[0] != array.shape[1]:
         raise DsmError(f"a DSM is a square 2-D matrix, not an array of shape {array.shape}")
     if array.shape[0] == 0:
@@ -73,6 +74,19 @@ def _check_rows(rows: Sequence[Any]) -> None:
         if len(row) != size:
             raise DsmError(f"row {number} has {len(row)} cells where a square matrix of {size} "
                            f"rows needs {size}")
+
+
+def _rows_array(rows: Sequence[Any]) -> NDArray[Any]:
+    _check_rows(rows)
+    try:
+        return np.asarray(rows)
+    except ValueError:
+        # Cells that are sequences themselves: kept whole, to be refused by name.
+        cells = np.empty((len(rows), len(rows)), dtype=object)
+        for number, row in enumerate(rows):
+            for column, cell in enumerate(row):
+                cells[number, column] = cell
+        return cells
 
 
 def _marks_cell_by_cell(array: NDArray[Any], labels: Sequence[str] | None) -> Marks:

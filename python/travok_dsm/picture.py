@@ -25,11 +25,12 @@ _EMPTY, _BELOW, _ABOVE, _DIAGONAL = 0, 1, 2, 3
 _COLOURS = ["white", "#2c5f8a", "#d62728", "#e4e4e4"]
 _BLOCK_EDGE = "#f0a020"
 _DPI = 100
-# A cell of 13 pixels holds a label of 7 points (about 10 pixels) with room between labels.
-_CELL = 0.13
-_FONT = 7.0
+# A cell of 17 pixels holds a label of 9 points (12.5 pixels, readable unzoomed) with room
+# between labels.
+_CELL = 0.17
+_FONT = 9.0
 # Beyond this many elements the labelled matrix would pass about 10 000 pixels: no labels.
-_MOST_LABELLED = 700
+_MOST_LABELLED = 600
 # Progress is drawn for the largest searched blocks only.
 _MOST_PROGRESS = 3
 
@@ -123,10 +124,11 @@ def figure(result: Result, title: str, given_order: str = "given order") -> Figu
         else 0.3
     searched = sorted((block for block in result.blocks if block.runs),
                       key=lambda block: -block.size)[:_MOST_PROGRESS]
-    width = side + label_room + max(6.0, 0.45 * side)
+    column = max(6.0, 0.35 * side)
+    width = side + label_room + column
     height = side + label_room + 1.5
     drawn: Figure = mfigure.Figure(figsize=(width, height), dpi=_DPI, layout="constrained")
-    outer = drawn.add_gridspec(1, 2, width_ratios=[side + label_room, max(6.0, 0.45 * side)])
+    outer = drawn.add_gridspec(1, 2, width_ratios=[side + label_room, column])
     main = drawn.add_subplot(outer[0, 0])
     _draw_matrix(main, result, result.indices,
                  f"ordering found: {result.feedback} feedback marks", labelled)
@@ -159,7 +161,7 @@ def figure(result: Result, title: str, given_order: str = "given order") -> Figu
 
 def write_png(path: str | os.PathLike[str], result: Result, title: str,
               given_order: str = "given order") -> None:
-    """Draw the ordering found, with every label when there are at most 700 elements (a cell of
-    13 pixels, labels of 7 points), the matrix as given, and the progress of the largest searched
+    """Draw the ordering found, with every label when there are at most 600 elements (a cell of
+    17 pixels, labels of 9 points), the matrix as given, and the progress of the largest searched
     blocks: each run's best per generation against the best kept, which is the result."""
     figure(result, title, given_order).savefig(path)
