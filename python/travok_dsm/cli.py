@@ -169,7 +169,7 @@ def _plural(count: int, word: str) -> str:
     return f"{count} {word if count == 1 else word + 's'}"
 
 
-def _run_line(result: Result, where: str) -> str:
+def _run_line(result: Result) -> str:
     searched = [block for block in result.blocks if block.settings is not None]
     if not searched:
         return (f"{result.method}: not run, no block has {SEARCHED_BLOCK} or more elements "
@@ -183,6 +183,8 @@ def _run_line(result: Result, where: str) -> str:
         f"{chromosomes} chromosomes × {generations} generations for "
         f"{'the block' if len(sizes) == 1 else 'the blocks'} of {', '.join(map(str, sizes))}"
         for (chromosomes, generations), sizes in budgets.items())
+    where = ("in this process" if result.workers == 1 else "on an executor"
+             if result.workers is None else f"on {result.workers} worker processes")
     runs = _plural(result.restarts, "run")
     scope = "the matrix" if not result.partitioned else (
         f"each of {len(searched)} blocks" if len(searched) > 1 else "its block")
@@ -190,7 +192,7 @@ def _run_line(result: Result, where: str) -> str:
             f"in {result.seconds:.2f} s; {each}")
 
 
-def report(source: Source, result: Result, where: str) -> str:
+def report(source: Source, result: Result) -> str:
     dsm = source.dsm
     before = feedback(dsm, range(dsm.size))
     pairs = dsm.size * (dsm.size - 1) // 2
@@ -201,17 +203,12 @@ def report(source: Source, result: Result, where: str) -> str:
         *(_partition_lines(result.blocks) if result.partitioned else []),
         (f"feedback marks in the best ordering found: {result.feedback} "
          f"(fitness {pairs - result.feedback} = {pairs} - {result.feedback})"),
-        _run_line(result, where),
+        _run_line(result),
         "best ordering (each element after the ones it depends on, but for the feedback marks):",
         textwrap.fill(", ".join(result.order), width=100, initial_indent="  ",
                       subsequent_indent="  "),
     ]
     return "\n".join(lines)
-
-
-def _where(args: argparse.Namespace, runs: int) -> str:
-    workers = min(default_workers() if args.workers is None else args.workers, runs)
-    return "in this process" if workers <= 1 else f"on {workers} worker processes"
 
 
 class _Progress:
@@ -278,7 +275,7 @@ def main(argv: Sequence[str] | None = None) -> int:
     if args.json:
         print(result.to_json())
     else:
-        print(report(source, result, _where(args, result.runs)))
+        print(report(source, result))
     if args.png is not None:
         from travok_dsm.picture import write_png
 

@@ -12,6 +12,11 @@ from typing import Any, Literal
 
 __all__ = ["METHODS", "SgaOptions", "options_for"]
 
+# Measured: a block of 116 elements, 464 chromosomes and 1160 generations in 0.19 s.
+_SECONDS_PER_GENE = 3e-9
+# The genes a run with scaled settings may keep: a byte each, two from 256 elements on.
+_KEPT_GENES = 150_000_000
+
 Evaluator = Literal["FeedbackMarks", "FeedbackDistance", "LowerLeftDistance"]
 Selector = Literal["Roulette", "Random"]
 Crossover = Literal["IPX", "Point", "Blend", "SimulatedBinary"]
@@ -24,7 +29,9 @@ class SgaOptions:
     Left None, a count is scaled to the size D of each block searched:
 
     - ``chromosomes``: 4·D, at least 100 and at most 1000 (an even number);
-    - ``generations``: 10·D, at least 300 and at most 2500;
+    - ``generations``: 10·D, at least 300 and at most 2500, and fewer (down to 100) where a run
+      would keep more than 150 million genes: a run keeps every population it makes, about 62 MB
+      for a block of 116 elements (464 chromosomes, 1160 generations);
     - ``p_swap``: 1/D, so that a mutated ordering has about one swap;
     - ``records``: every generation.
 
@@ -72,10 +79,18 @@ class SgaOptions:
         if self.chromosomes is None:
             resolved["chromosomes"] = 2 * math.ceil(min(1000, max(100, 4 * size)) / 2)
         if self.generations is None:
-            resolved["generations"] = min(2500, max(300, 10 * size))
+            most = _KEPT_GENES // (resolved["chromosomes"] * size)
+            resolved["generations"] = max(100, min(2500, max(300, 10 * size), most))
         if self.p_swap is None:
             resolved["p_swap"] = 1.0 / size
         return resolved
+
+
+    def seconds(self, size: int) -> float:
+        """About how long one run on a block of ``size`` elements takes on one core."""
+        settings = self.for_block(size)
+        steps: int = settings["chromosomes"] * (settings["generations"] + 1) * size
+        return steps * _SECONDS_PER_GENE
 
 
 def _check_count(name: str, value: object, low: int) -> None:

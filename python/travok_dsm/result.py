@@ -52,7 +52,8 @@ class Result:
     ``indices`` and ``order`` give it by index and by label; ``feedback`` counts its marks above
     the diagonal, all of them inside ``blocks`` (in dependency order). ``seconds`` is the wall time
     of the whole call. ``method``, ``options``, ``restarts`` and ``partitioned`` are the settings
-    it ran with.
+    it ran with; ``workers`` is the number of processes the runs shared (1: this process alone),
+    or None when they went to an executor.
     """
 
     dsm: Dsm
@@ -64,6 +65,7 @@ class Result:
     options: SgaOptions
     restarts: int
     partitioned: bool
+    workers: int | None
 
     @property
     def order(self) -> tuple[str, ...]:

@@ -24,6 +24,8 @@ __all__ = ["SEARCHED_BLOCK", "as_dsm", "sequence"]
 
 # Smaller blocks are ordered by trying every ordering: one for a single element, two for a pair.
 SEARCHED_BLOCK = 3
+# The estimated seconds of runs in this process above which a pool of workers is started.
+_WORTH_A_POOL = 1.0
 
 
 def as_dsm(matrix: object) -> Dsm:
@@ -63,10 +65,13 @@ def sequence(
     ``travok`` module) and ``options`` its options (`SgaOptions`; by default scaled to each
     block's size).
 
-    Each block is searched ``restarts`` times and the best run kept (default: one run per worker).
-    The runs go to ``executor``, any ``concurrent.futures.Executor`` (a process pool, a cluster's
-    executor), or else to a pool of ``workers`` processes (default: one per core); with one
-    worker, or a single run, they run in this process. ``progress(done, total, seconds)`` is
+    Each block is searched ``restarts`` times and the best run kept (default: one run per worker,
+    or per core). The runs go to ``executor``, any ``concurrent.futures.Executor`` (a process
+    pool, a cluster's executor), or else to a pool of ``workers`` processes (default: one per
+    core, once the runs would take about a second or more in this process; a pool takes a few
+    tenths of a second to start); with one worker, or a single run, they run in this process.
+    The default pool starts its processes fresh (never forked from this one), so that each draws
+    its own random stream. ``progress(done, total, seconds)`` is
     called after every run and every second while runs are out. Ctrl-C cancels the runs not yet
     started, ends the default pool's processes, and raises KeyboardInterrupt.
     """
@@ -91,6 +96,12 @@ def sequence(
         for number in searched
         for restart in range(restarts)
     ]
+    if executor is None:
+        if workers is None:
+            # Starting worker processes takes a few tenths of a second: not worth it for less.
+            alone = sum(chosen.seconds(len(parts[number])) for number in searched) * restarts
+            workers = 1 if alone < _WORTH_A_POOL else default_workers()
+        workers = max(1, min(workers, len(calls)))
     found = run_calls(calls, executor=executor, workers=workers, progress=progress)
     runs_of = {number: found[place * restarts:(place + 1) * restarts]
                for place, number in enumerate(searched)}
@@ -107,7 +118,7 @@ def sequence(
             f"the blocks hold {inside} feedback marks, but the ordering they make has {total}")
     return Result(dsm=dsm, indices=indices, feedback=total, seconds=time.perf_counter() - started,
                   blocks=blocks, method=method, options=chosen, restarts=restarts,
-                  partitioned=partition)
+                  partitioned=partition, workers=workers)
 
 
 def _cells(dsm: Dsm, part: Sequence[int]) -> bytes:
