@@ -9,6 +9,9 @@ from __future__ import annotations
 
 from graphlib import TopologicalSorter
 
+from scipy.sparse import csr_array
+from scipy.sparse.csgraph import connected_components
+
 from travok_dsm.matrix import Dsm
 
 __all__ = ["partition"]
@@ -21,10 +24,6 @@ def partition(dsm: Dsm) -> list[tuple[int, ...]]:
     Among blocks free to go next, the one holding the smallest element goes first, so the result
     keeps the matrix's own order where the dependencies leave a choice.
     """
-    # Imported here: SciPy takes longer to load than the rest of the package together.
-    from scipy.sparse import csr_array
-    from scipy.sparse.csgraph import connected_components
-
     count, component = connected_components(csr_array(dsm.marks), directed=True,
                                             connection="strong")
     members: list[list[int]] = [[] for _ in range(count)]

@@ -72,8 +72,9 @@ def _check_rows(rows: Sequence[Any]) -> None:
         if isinstance(row, (str, bytes)) or not isinstance(row, Sequence | np.ndarray):
             raise DsmError(f"row {number} is {row!r}, not a row of cells")
         if len(row) != size:
-            raise DsmError(f"row {number} has {len(row)} cells where a square matrix of {size} "
-                           f"rows needs {size}")
+            cells = f"{len(row)} {'cell' if len(row) == 1 else 'cells'}"
+            raise DsmError(f"row {number} has {cells} where a square matrix of {size} rows "
+                           f"needs {size}")
 
 
 def _rows_array(rows: Sequence[Any]) -> NDArray[Any]:

@@ -72,7 +72,7 @@ def test_a_dsm_does_not_change_with_its_input():
 @pytest.mark.parametrize(
     "make, message",
     [
-        (lambda: Dsm([[0, 1], [1]]), "row 1 has 1 cells where a square matrix of 2 rows needs 2"),
+        (lambda: Dsm([[0, 1], [1]]), "row 1 has 1 cell where a square matrix of 2 rows needs 2"),
         (lambda: Dsm([[0, 1], "ab"]), "row 1 is 'ab', not a row of cells"),
         (lambda: Dsm(np.zeros((2, 3))), "a DSM is a square 2-D matrix, not an array of shape (2, 3)"),
         (lambda: Dsm(np.zeros((0, 0))), "the matrix has no elements"),
