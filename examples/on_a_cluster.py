@@ -14,8 +14,10 @@ import travok_dsm
 
 def main(path: str | None) -> None:
     matrix = travok_dsm.Dsm.read_csv(path) if path else travok_dsm.stdlib_dsm(100)
-    with distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster, \
-            distributed.Client(cluster) as client:
+    with (
+        distributed.LocalCluster(n_workers=2, threads_per_worker=1, dashboard_address=None) as cluster,
+        distributed.Client(cluster) as client,
+    ):
         result = travok_dsm.sequence(matrix, restarts=8, executor=client.get_executor())
     print(f"{result.feedback} feedback marks after {result.runs} runs in {result.seconds:.2f} s")
     for block in result.blocks:

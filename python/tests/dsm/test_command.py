@@ -118,7 +118,8 @@ def test_reads_a_library_folder(tmp_path):
     library = tmp_path / "lib"
     library.mkdir()
     for index in range(81):
-        (library / f"mod{index:02}.py").write_text(f"import mod{(index + 1) % 81:02}\nimport mod{(index + 7) % 81:02}\n")
+        imports = f"import mod{(index + 1) % 81:02}\nimport mod{(index + 7) % 81:02}\n"
+        (library / f"mod{index:02}.py").write_text(imports)
     done = run_command("--stdlib", str(library), "--modules", "80", *SMALL, cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     assert "size: 80 elements" in done.stdout

@@ -77,12 +77,6 @@ def test_json_contract():
     assert sum(block["feedback"] for block in contract["blocks"]) == contract["feedback"]
 
 
-def test_unpartitioned_search_is_one_block():
-    result = sequence(rings(5, 4), options=SMALL, restarts=1, partition=False)
-    assert_adds_up(result)
-    assert [block.size for block in result.blocks] == [9] and not result.partitioned
-
-
 def test_acyclic_matrix_needs_no_run():
     dsm = dsm_of_arcs(6, {(1, 0), (2, 1), (5, 3), (4, 0)})
     result = sequence(dsm)
