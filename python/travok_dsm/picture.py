@@ -82,9 +82,12 @@ def _draw_progress(axes: Axes, block: Block) -> None:
     """Each run's best ordering per generation, thin, against the best kept so far and the
     result: a generation's best is lost with its generation, only the kept one is the result."""
     assert block.settings is not None
-    marks_kind = block.settings["evaluator"] == "FeedbackMarks"
-    total = block.size * (block.size - 1) // 2 + (block.settings["offset"] or 0)
-    first = block.settings["generations"] + 1 - len(block.runs[0].best)
+    evaluator = block.settings.get("evaluator", "FeedbackMarks")
+    marks_kind = evaluator == "FeedbackMarks"
+    total = block.size * (block.size - 1) // 2 + (block.settings.get("offset") or 0)
+    # Kept records are the newest ones: with fewer than the generations, the first is later.
+    recorded = len(block.runs[0].best)
+    first = block.settings.get("generations", recorded - 1) + 1 - recorded
     kept: NDArray[np.float64] | None = None
     for number, run in enumerate(block.runs):
         best = np.asarray(run.best, dtype=np.float64)
@@ -104,7 +107,7 @@ def _draw_progress(axes: Axes, block: Block) -> None:
         axes.annotate(f"result: {block.feedback}", xy=(1.0, block.feedback),
                       xycoords=("axes fraction", "data"), xytext=(-4, 4),
                       textcoords="offset points", ha="right", fontsize=10, fontweight="bold")
-    axes.set_ylabel("feedback marks" if marks_kind else f"fitness ({block.settings['evaluator']})")
+    axes.set_ylabel("feedback marks" if marks_kind else f"fitness ({evaluator})")
     axes.set_xlabel("generation")
     runs = f"best of {len(block.runs)} runs" if len(block.runs) > 1 else "one run"
     axes.set_title(f"block of {block.size}: {block.feedback} feedback marks ({runs})",
