@@ -71,9 +71,9 @@ def sequence(
     core, once the runs would take about a second or more in this process; a pool takes a few
     tenths of a second to start); with one worker, or a single run, they run in this process.
     The default pool starts its processes fresh (never forked from this one), so that each draws
-    its own random stream. ``progress(done, total, seconds)`` is
-    called after every run and every second while runs are out. Ctrl-C cancels the runs not yet
-    started, ends the default pool's processes, and raises KeyboardInterrupt.
+    its own random stream. ``progress(done, total, seconds)`` is called after every run and every
+    second while runs are out. Ctrl-C cancels the runs not yet started, ends the default pool's
+    processes, and raises KeyboardInterrupt.
     """
     started = time.perf_counter()
     dsm = as_dsm(matrix)
@@ -91,8 +91,9 @@ def sequence(
     # The largest blocks go out first, so that the last runs to finish are short ones.
     searched.sort(key=lambda number: -len(parts[number]))
     settings = {number: chosen.for_block(len(parts[number])) for number in searched}
+    cells = {number: _cells(dsm, parts[number]) for number in searched}
     calls: list[Call] = [
-        (method, _cells(dsm, parts[number]), len(parts[number]), settings[number], restart)
+        (method, cells[number], len(parts[number]), settings[number], restart)
         for number in searched
         for restart in range(restarts)
     ]
