@@ -35,6 +35,10 @@ _MOST_LABELLED = 600
 _MOST_PROGRESS = 3
 
 
+def _marks(count: int) -> str:
+    return f"{count} feedback {'mark' if count == 1 else 'marks'}"
+
+
 def cell_classes(marks: NDArray[np.bool_], order: Sequence[int]) -> NDArray[np.int_]:
     """The reordered matrix as colour classes: no mark, mark below, mark above, diagonal."""
     reordered = marks[np.ix_(order, order)]
@@ -82,6 +86,7 @@ def _draw_progress(axes: Axes, block: Block) -> None:
     """Each run's best ordering per generation, thin, against the best kept so far and the
     result: a generation's best is lost with its generation, only the kept one is the result."""
     assert block.settings is not None
+    ticker = require("matplotlib.ticker", "drawing the picture")
     evaluator = block.settings.get("evaluator", "FeedbackMarks")
     marks_kind = evaluator == "FeedbackMarks"
     total = block.size * (block.size - 1) // 2 + (block.settings.get("offset") or 0)
@@ -110,8 +115,13 @@ def _draw_progress(axes: Axes, block: Block) -> None:
     axes.set_ylabel("feedback marks" if marks_kind else f"fitness ({evaluator})")
     axes.set_xlabel("generation")
     runs = f"best of {len(block.runs)} runs" if len(block.runs) > 1 else "one run"
-    axes.set_title(f"block of {block.size}: {block.feedback} feedback marks ({runs})",
+    axes.set_title(f"block of {block.size}: {_marks(block.feedback)} ({runs})",
                    fontsize=11, loc="left")
+    if marks_kind:
+        # Counts are whole: at least one mark either side of the result, ticks on whole numbers.
+        low, high = axes.get_ylim()
+        axes.set_ylim(min(low, block.feedback - 1), max(high, block.feedback + 1))
+        axes.yaxis.set_major_locator(ticker.MaxNLocator(integer=True))
     axes.grid(alpha=0.3)
     axes.legend(loc="upper right", fontsize=8)
 
@@ -134,14 +144,14 @@ def figure(result: Result, title: str, given_order: str = "given order") -> Figu
     outer = drawn.add_gridspec(1, 2, width_ratios=[side + label_room, column])
     main = drawn.add_subplot(outer[0, 0])
     _draw_matrix(main, result, result.indices,
-                 f"ordering found: {result.feedback} feedback marks", labelled)
+                 f"ordering found: {_marks(result.feedback)}", labelled)
     if result.partitioned:
         _outline_blocks(main, result.blocks)
     side_panels = outer[0, 1].subgridspec(1 + max(1, len(searched)), 1,
                                           height_ratios=[1.3] + [1.0] * max(1, len(searched)))
     before = feedback(dsm, range(dsm.size))
     _draw_matrix(drawn.add_subplot(side_panels[0, 0]), result, range(dsm.size),
-                 f"as given ({given_order}): {before} feedback marks", False)
+                 f"as given ({given_order}): {_marks(before)}", False)
     if searched:
         for place, block in enumerate(searched):
             _draw_progress(drawn.add_subplot(side_panels[1 + place, 0]), block)
