@@ -95,7 +95,8 @@ def build_parser() -> argparse.ArgumentParser:
                         help="runs per block, the best kept (default: one per worker)")
     search.add_argument("--workers", type=_int_in(1), metavar="N",
                         help=f"processes to run them on (default: one per core, here "
-                        f"{default_workers()})")
+                        f"{default_workers()}; this process alone when the runs would take less "
+                        "than about a second)")
     search.add_argument("--partition", action=argparse.BooleanOptionalAction, default=True,
                         help="put the blocks of mutually dependent elements in dependency order "
                         "and search only inside the blocks of 3 or more elements, each on its own "
@@ -107,7 +108,8 @@ def build_parser() -> argparse.ArgumentParser:
                      help="chromosomes per population (default: 4 per element of the block, "
                      "100 to 1000)")
     run.add_argument("--generations", type=_int_in(1), metavar="N",
-                     help="generations to run (default: 10 per element of the block, 300 to 2500)")
+                     help="generations to run (default: 10 per element of the block, 300 to 2500, "
+                     "fewer where a run would keep more than 150 million genes)")
     run.add_argument("--p-crossover", type=_probability, default=0.9, metavar="P",
                      help="probability that a pair of parents is crossed (default %(default)s)")
     run.add_argument("--p-mutation", type=_probability, default=0.2, metavar="P",
