@@ -1,0 +1,287 @@
+"""The command line: ``python -m travok_dsm [FILE]`` and ``travok-dsm [FILE]``.
+
+Without FILE it sequences the import graph of the running interpreter's standard library (the
+modules with the most import arcs); with FILE, a CSV matrix of your own. It reports the feedback
+marks before and after with the best ordering found, or prints the result as one JSON object
+(``--json``), and draws the matrix (``--png FILE``).
+"""
+
+from __future__ import annotations
+
+import argparse
+import platform
+import sys
+import sysconfig
+import textwrap
+from collections.abc import Callable, Sequence
+from dataclasses import dataclass
+from itertools import groupby
+from pathlib import Path
+from typing import Any, TextIO
+
+from travok_dsm._runs import RunFault
+from travok_dsm.errors import ConsistencyError, DsmError
+from travok_dsm.matrix import Dsm, feedback
+from travok_dsm.options import METHODS, SgaOptions
+from travok_dsm.parallel import default_workers
+from travok_dsm.result import Block, Result
+from travok_dsm.sequencing import SEARCHED_BLOCK, sequence
+from travok_dsm.stdlib import stdlib_dsm
+
+__all__ = ["Source", "build_parser", "main", "report"]
+
+PROG = "travok-dsm"
+MODULES_LOW, MODULES_HIGH = 80, 150
+
+
+@dataclass(frozen=True)
+class Source:
+    """A matrix to sequence and how to describe it."""
+
+    dsm: Dsm
+    label: str
+    order_name: str
+
+
+# --- options --------------------------------------------------------------------------------
+
+
+def _int_in(low: int, high: int | None = None) -> Callable[[str], int]:
+    def convert(text: str) -> int:
+        value = int(text)
+        if value < low or (high is not None and value > high):
+            upper = "" if high is None else f" and at most {high}"
+            raise argparse.ArgumentTypeError(f"{value} is not at least {low}{upper}")
+        return value
+
+    convert.__name__ = "integer"
+    return convert
+
+
+def _probability(text: str) -> float:
+    value = float(text)
+    if not 0.0 <= value <= 1.0:
+        raise argparse.ArgumentTypeError(f"{text} is not a probability between 0 and 1")
+    return value
+
+
+_probability.__name__ = "probability"
+
+
+def build_parser() -> argparse.ArgumentParser:
+    parser = argparse.ArgumentParser(
+        prog=PROG,
+        description="Sequence a dependency matrix: find an ordering of its elements that leaves "
+        "few marks above the diagonal (feedback marks).",
+    )
+    source = parser.add_mutually_exclusive_group()
+    source.add_argument(
+        "file", nargs="?", type=Path, metavar="FILE",
+        help="a square 0/1 matrix in CSV (cell (r, c) nonzero: r depends on c); a header row and "
+        "a first column of names are optional. Without FILE: the standard library's import graph",
+    )
+    source.add_argument(
+        "--modules", type=_int_in(MODULES_LOW, MODULES_HIGH), default=100, metavar="K",
+        help=f"sequence the import graph of the K standard-library modules with the most import "
+        f"arcs ({MODULES_LOW} to {MODULES_HIGH}; default %(default)s)",
+    )
+    parser.add_argument("--stdlib", type=Path, metavar="DIR",
+                        help="the library folder to read (default: the running interpreter's)")
+    search = parser.add_argument_group("search")
+    search.add_argument("--method", choices=sorted(METHODS), default="sga",
+                        help="the search run on each block (default %(default)s: the genetic "
+                        "algorithm of the travok module)")
+    search.add_argument("--restarts", type=_int_in(1), metavar="K",
+                        help="runs per block, the best kept (default: one per worker)")
+    search.add_argument("--workers", type=_int_in(1), metavar="N",
+                        help=f"processes to run them on (default: one per core, here "
+                        f"{default_workers()}; this process alone when the runs would take less "
+                        "than about a second)")
+    search.add_argument("--partition", action=argparse.BooleanOptionalAction, default=True,
+                        help="put the blocks of mutually dependent elements in dependency order "
+                        "and search only inside the blocks of 3 or more elements, each on its own "
+                        "(default); --no-partition searches the whole matrix at once")
+    search.add_argument("--no-exact", action="store_true",
+                        help="leave lower_bound null (this version computes no lower bound)")
+    run = parser.add_argument_group("genetic algorithm (sga)")
+    run.add_argument("--chromosomes", type=_int_in(2), metavar="N",
+                     help="chromosomes per population (default: 4 per element of the block, "
+                     "100 to 1000)")
+    run.add_argument("--generations", type=_int_in(1), metavar="N",
+                     help="generations to run (default: 10 per element of the block, 300 to 2500, "
+                     "fewer where a run would keep more than 150 million genes)")
+    run.add_argument("--p-crossover", type=_probability, default=0.9, metavar="P",
+                     help="probability that a pair of parents is crossed (default %(default)s)")
+    run.add_argument("--p-mutation", type=_probability, default=0.2, metavar="P",
+                     help="probability that a chromosome is mutated (default %(default)s)")
+    run.add_argument("--p-swap", type=_probability, metavar="P",
+                     help="probability that a position of a mutated chromosome is swapped "
+                     "(default 1/number of elements searched)")
+    run.add_argument("--hall-of-fame", type=_int_in(1), default=1, metavar="N",
+                     help="best orderings each run keeps (default %(default)s)")
+    run.add_argument("--records", type=_int_in(1), metavar="N",
+                     help="fitness records to keep, newest first (default: one per generation)")
+    output = parser.add_argument_group("output")
+    output.add_argument("--json", action="store_true",
+                        help="print the result as one JSON object instead of the report")
+    output.add_argument("--png", type=Path, metavar="FILE",
+                        help="draw the ordering found, the matrix as given and the search's "
+                        "progress (needs matplotlib)")
+    return parser
+
+
+def _options(args: argparse.Namespace) -> SgaOptions:
+    return SgaOptions(chromosomes=args.chromosomes, generations=args.generations,
+                      p_crossover=args.p_crossover, p_mutation=args.p_mutation,
+                      p_swap=args.p_swap, hall_of_fame=args.hall_of_fame, records=args.records)
+
+
+def load_source(args: argparse.Namespace) -> Source:
+    if args.file is not None:
+        return Source(Dsm.read_csv(args.file), f"{args.file}", "file order")
+    folder = Path(sysconfig.get_paths()["stdlib"]) if args.stdlib is None else args.stdlib
+    dsm = stdlib_dsm(args.modules, folder)
+    label = (f"imports between the {dsm.size} modules with the most import arcs in {folder} "
+             f"(Python {platform.python_version()})")
+    return Source(dsm, label, "alphabetical order")
+
+
+# --- the report -----------------------------------------------------------------------------
+
+
+def _sizes(blocks: Sequence[Block]) -> str:
+    """Block sizes in order, a repeated size written once with its count: "1 ×3, 10, 2"."""
+    groups = [(size, len(list(same))) for size, same in groupby(block.size for block in blocks)]
+    return ", ".join(f"{size} ×{count}" if count > 1 else f"{size}" for size, count in groups)
+
+
+def _partition_lines(blocks: Sequence[Block]) -> list[str]:
+    count = f"{len(blocks)} {'block' if len(blocks) == 1 else 'blocks'}"
+    lines = [f"partition: {count} in dependency order, of sizes {_sizes(blocks)}"]
+    cyclic = [block for block in blocks if block.size > 1]
+    if cyclic:
+        each = ", ".join(f"{block.feedback} in a block of {block.size}" for block in cyclic)
+        lines.append(f"feedback marks inside blocks: {each}; none between blocks")
+    else:
+        lines.append("feedback marks: none, every element is a block of its own")
+    return lines
+
+
+def _plural(count: int, word: str) -> str:
+    return f"{count} {word if count == 1 else word + 's'}"
+
+
+def _run_line(result: Result) -> str:
+    searched = [block for block in result.blocks if block.settings is not None]
+    if not searched:
+        return (f"{result.method}: not run, no block has {SEARCHED_BLOCK} or more elements "
+                f"({result.seconds:.2f} s in all)")
+    budgets: dict[tuple[Any, Any], list[int]] = {}
+    for block in searched:
+        assert block.settings is not None
+        key = (block.settings["chromosomes"], block.settings["generations"])
+        budgets.setdefault(key, []).append(block.size)
+    each = "; ".join(
+        f"{chromosomes} chromosomes × {generations} generations for "
+        f"{'the block' if len(sizes) == 1 else 'the blocks'} of {', '.join(map(str, sizes))}"
+        for (chromosomes, generations), sizes in budgets.items())
+    where = ("in this process" if result.workers == 1 else "on an executor"
+             if result.workers is None else f"on {result.workers} worker processes")
+    runs = _plural(result.restarts, "run")
+    scope = "the matrix" if not result.partitioned else (
+        f"each of {len(searched)} blocks" if len(searched) > 1 else "its block")
+    return (f"{result.method}: {runs} of {scope} ({_plural(result.runs, 'run')} in all, {where}) "
+            f"in {result.seconds:.2f} s; {each}")
+
+
+def report(source: Source, result: Result) -> str:
+    dsm = source.dsm
+    before = feedback(dsm, range(dsm.size))
+    pairs = dsm.size * (dsm.size - 1) // 2
+    lines = [
+        f"matrix: {source.label}",
+        f"size: {dsm.size} elements, {len(dsm.arcs[0])} marks",
+        f"feedback marks in {source.order_name}: {before}",
+        *(_partition_lines(result.blocks) if result.partitioned else []),
+        (f"feedback marks in the best ordering found: {result.feedback} "
+         f"(fitness {pairs - result.feedback} = {pairs} - {result.feedback})"),
+        _run_line(result),
+        "best ordering (each element after the ones it depends on, but for the feedback marks):",
+        textwrap.fill(", ".join(result.order), width=100, initial_indent="  ",
+                      subsequent_indent="  "),
+    ]
+    return "\n".join(lines)
+
+
+class _Progress:
+    """Runs done, on standard error, once the work has taken a second; rewritten in place on a
+    terminal, a line a second otherwise."""
+
+    def __init__(self, stream: TextIO) -> None:
+        self.stream = stream
+        self.terminal = stream.isatty()
+        self.shown_at: float | None = None
+
+    def __call__(self, done: int, total: int, seconds: float) -> None:
+        if seconds < 1.0:
+            return
+        if not self.terminal and self.shown_at is not None and seconds - self.shown_at < 1.0:
+            return
+        self.shown_at = seconds
+        text = f"{PROG}: {done} of {total} runs done, {seconds:.1f} s"
+        self.stream.write(f"\r{text}" if self.terminal else f"{text}\n")
+        self.stream.flush()
+
+    def finish(self) -> None:
+        if self.terminal and self.shown_at is not None:
+            self.stream.write("\n")
+
+
+# --- entry ----------------------------------------------------------------------------------
+
+
+def fail(message: str) -> int:
+    print(f"{PROG}: error: {message}", file=sys.stderr)
+    return 2
+
+
+def main(argv: Sequence[str] | None = None) -> int:
+    args = build_parser().parse_args(argv)
+    if args.png is not None:
+        try:
+            import matplotlib  # noqa: F401 - only whether it is there, before a long run
+        except ImportError:
+            return fail("--png needs matplotlib, which is not installed (pip install matplotlib)")
+    try:
+        options = _options(args)
+        source = load_source(args)
+    except DsmError as error:
+        return fail(f"{args.file}: {error}")
+    except (OSError, ValueError) as error:
+        return fail(str(error))
+    if source.dsm.size < 2:
+        return fail(f"{source.label}: {source.dsm.size} element(s), nothing to sequence")
+    progress = _Progress(sys.stderr)
+    try:
+        result = sequence(source.dsm, method=args.method, options=options, restarts=args.restarts,
+                          partition=args.partition, workers=args.workers, progress=progress)
+    except KeyboardInterrupt:
+        progress.finish()
+        print(f"{PROG}: interrupted", file=sys.stderr)
+        return 130
+    except (ConsistencyError, RunFault) as error:
+        progress.finish()
+        print(f"{PROG}: {error}", file=sys.stderr)
+        return 1
+    progress.finish()
+    if args.json:
+        print(result.to_json())
+    else:
+        print(report(source, result))
+    if args.png is not None:
+        from travok_dsm.picture import write_png
+
+        write_png(args.png, result, title=source.label, given_order=source.order_name)
+        if not args.json:
+            print(f"picture: {args.png}")
+    return 0

@@ -1,0 +1,171 @@
+"""`sequence`: partition a matrix, search each block, check and combine the orderings found."""
+
+from __future__ import annotations
+
+import os
+import sys
+import time
+from collections.abc import Sequence
+from concurrent.futures import Executor
+from itertools import permutations
+from typing import Any
+
+import numpy as np
+
+from travok_dsm._runs import RunData
+from travok_dsm.blocks import partition as strong_blocks
+from travok_dsm.errors import ConsistencyError
+from travok_dsm.matrix import Dsm, feedback
+from travok_dsm.options import SgaOptions, options_for
+from travok_dsm.parallel import Call, Progress, default_workers, run_calls
+from travok_dsm.result import Block, Result, Run
+
+__all__ = ["SEARCHED_BLOCK", "as_dsm", "sequence"]
+
+# Smaller blocks are ordered by trying every ordering: one for a single element, two for a pair.
+SEARCHED_BLOCK = 3
+# The estimated seconds of runs in this process above which a pool of workers is started.
+_WORTH_A_POOL = 1.0
+
+
+def as_dsm(matrix: object) -> Dsm:
+    """A Dsm from any input `sequence` takes: a Dsm, a CSV file's path, a pandas DataFrame, a
+    networkx DiGraph, or anything ``Dsm(matrix)`` takes (arrays and nested sequences)."""
+    if isinstance(matrix, Dsm):
+        return matrix
+    if isinstance(matrix, (str, os.PathLike)):
+        return Dsm.read_csv(matrix)
+    # Tested only when their libraries are already loaded: the input cannot be theirs otherwise.
+    pandas = sys.modules.get("pandas")
+    if pandas is not None and isinstance(matrix, pandas.DataFrame):
+        return Dsm.from_frame(matrix)
+    networkx = sys.modules.get("networkx")
+    if networkx is not None and isinstance(matrix, networkx.Graph):
+        return Dsm.from_graph(matrix)
+    return Dsm(matrix)
+
+
+def sequence(
+    matrix: object,
+    *,
+    method: str = "sga",
+    options: SgaOptions | None = None,
+    restarts: int | None = None,
+    partition: bool = True,
+    executor: Executor | None = None,
+    workers: int | None = None,
+    progress: Progress | None = None,
+) -> Result:
+    """Find an ordering of a matrix's elements with few feedback marks.
+
+    ``matrix`` is a Dsm or anything `as_dsm` turns into one. With ``partition`` (the default) the
+    matrix is split into blocks of mutually dependent elements in dependency order, which leaves
+    every feedback mark inside a block and loses nothing; each block of three or more elements is
+    searched on its own. ``method`` names the search (``"sga"``: the genetic algorithm of the
+    ``travok`` module) and ``options`` its options (`SgaOptions`; by default scaled to each
+    block's size).
+
+    Each block is searched ``restarts`` times and the best run kept (default: one run per worker,
+    or per core). The runs go to ``executor``, any ``concurrent.futures.Executor`` (a process
+    pool, a cluster's executor), or else to a pool of ``workers`` processes (default: one per
+    core, once the runs would take about a second or more in this process; a pool takes a few
+    tenths of a second to start); with one worker, or a single run, they run in this process.
+    The default pool starts its processes fresh (never forked from this one), so that each draws
+    its own random stream. ``progress(done, total, seconds)`` is called after every run and every
+    second while runs are out. Ctrl-C cancels the runs not yet started, ends the default pool's
+    processes, and raises KeyboardInterrupt.
+    """
+    started = time.perf_counter()
+    dsm = as_dsm(matrix)
+    chosen = options_for(method, options)
+    if executor is not None and workers is not None:
+        raise ValueError("give an executor or a number of workers, not both")
+    if workers is not None and workers < 1:
+        raise ValueError(f"workers must be at least 1, not {workers}")
+    if restarts is None:
+        restarts = workers if workers is not None else default_workers()
+    if restarts < 1:
+        raise ValueError(f"restarts must be at least 1, not {restarts}")
+    parts = strong_blocks(dsm) if partition else [tuple(range(dsm.size))]
+    searched = [number for number, part in enumerate(parts) if len(part) >= SEARCHED_BLOCK]
+    # The largest blocks go out first, so that the last runs to finish are short ones.
+    searched.sort(key=lambda number: -len(parts[number]))
+    settings = {number: chosen.for_block(len(parts[number])) for number in searched}
+    cells = {number: _cells(dsm, parts[number]) for number in searched}
+    calls: list[Call] = [
+        (method, cells[number], len(parts[number]), settings[number], restart)
+        for number in searched
+        for restart in range(restarts)
+    ]
+    if executor is None:
+        if workers is None:
+            # Starting worker processes takes a few tenths of a second: not worth it for less.
+            alone = sum(chosen.seconds(len(parts[number])) for number in searched) * restarts
+            workers = 1 if alone < _WORTH_A_POOL else default_workers()
+        workers = max(1, min(workers, len(calls)))
+    found = run_calls(calls, executor=executor, workers=workers, progress=progress)
+    runs_of = {number: found[place * restarts:(place + 1) * restarts]
+               for place, number in enumerate(searched)}
+    blocks = tuple(
+        _searched_block(dsm, part, runs_of[number], settings[number])
+        if number in runs_of else _small_block(dsm, part)
+        for number, part in enumerate(parts)
+    )
+    indices = tuple(index for block in blocks for index in block.indices)
+    total = feedback(dsm, indices)
+    inside = sum(block.feedback for block in blocks)
+    if total != inside:
+        raise ConsistencyError(
+            f"the blocks hold {inside} feedback marks, but the ordering they make has {total}")
+    return Result(dsm=dsm, indices=indices, feedback=total, seconds=time.perf_counter() - started,
+                  blocks=blocks, method=method, options=chosen, restarts=restarts,
+                  partitioned=partition, workers=workers)
+
+
+def _cells(dsm: Dsm, part: Sequence[int]) -> bytes:
+    return dsm.marks[np.ix_(part, part)].astype(np.uint8).tobytes()
+
+
+def _small_block(dsm: Dsm, part: tuple[int, ...]) -> Block:
+    best = min(permutations(part), key=lambda order: _feedback_inside(dsm, order))
+    return Block(indices=best, labels=tuple(dsm.labels[index] for index in best),
+                 feedback=_feedback_inside(dsm, best), lower_bound=None, runs=(), settings=None)
+
+
+def _feedback_inside(dsm: Dsm, order: Sequence[int]) -> int:
+    return feedback(dsm.sub(order), range(len(order)))
+
+
+def _searched_block(
+    dsm: Dsm, part: tuple[int, ...], found: list[RunData], settings: dict[str, Any]
+) -> Block:
+    runs = tuple(_checked_run(dsm, part, data, settings, number)
+                 for number, data in enumerate(found))
+    best = min(runs, key=lambda run: run.feedback)
+    return Block(indices=best.order, labels=tuple(dsm.labels[index] for index in best.order),
+                 feedback=best.feedback, lower_bound=None, runs=runs, settings=settings)
+
+
+def _checked_run(
+    dsm: Dsm, part: tuple[int, ...], data: RunData, settings: dict[str, Any], number: int
+) -> Run:
+    """A run's result in the whole matrix's indices, after checking it against our own count."""
+    local = data["order"]
+    size = len(part)
+    if sorted(local) != list(range(size)):
+        raise ConsistencyError(
+            f"run {number} of a block of {size} elements returned {local}, which is not an "
+            "ordering of the block" + (f" (crossover {settings['crossover']!r} does not keep "
+                                       "orderings; IPX does)" if "crossover" in settings else ""))
+    order = tuple(part[place] for place in local)
+    marks = _feedback_inside(dsm, order)
+    # Other evaluators score something else than feedback marks: nothing to compare.
+    if settings.get("evaluator", "FeedbackMarks") == "FeedbackMarks":
+        expected = size * (size - 1) // 2 - marks + (settings.get("offset") or 0)
+        if data["fitness"] != expected:
+            raise ConsistencyError(
+                f"run {number} of a block of {size} elements found an ordering with {marks} "
+                f"feedback marks, so its fitness should be {expected}, but the run reports "
+                f"{data['fitness']}")
+    return Run(order=order, feedback=marks, seconds=data["seconds"], best=tuple(data["best"]),
+               mean=tuple(data["mean"]))
