@@ -77,10 +77,11 @@ def solve(dsm: Dsm, *, seconds: float = 1.0, upper: int | None = None) -> ExactR
         if _acyclic(dsm.size, tails[kept], heads[kept]):
             candidate = _topological(dsm, tails[removed], heads[removed])
             marks = feedback(dsm, candidate)
-            if marks > np.count_nonzero(removed):
+            given_up = int(np.count_nonzero(removed))
+            if not bound <= marks <= given_up:
                 raise ConsistencyError(
-                    f"the exact solver's ordering has {marks} feedback marks, but its "
-                    f"solution gives up only {np.count_nonzero(removed)}")
+                    f"the exact solver's ordering has {marks} feedback marks, but its solution "
+                    f"gives up {given_up} and its bound is {bound}")
             if marks < limit:
                 ordering, limit = candidate, marks
             break
