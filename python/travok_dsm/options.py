@@ -113,7 +113,7 @@ class MemeticOptions:
 
     - ``seconds``: wall time of a run, 0.01 s per element (1.2 s for a block of 116 elements), at
       least 0.2 s and at most 10 s;
-    - ``stagnation``: generations without a better ordering, D, at least 50 and at most 500;
+    - ``stagnation``: generations without a better ordering, D, at least 100;
     - ``generations``: no limit but the two above;
     - ``population``: orderings the search keeps, chosen by the search from D.
 
@@ -141,7 +141,7 @@ class MemeticOptions:
         if self.seconds is None:
             resolved["seconds"] = min(10.0, max(0.2, 0.01 * size))
         if self.stagnation is None:
-            resolved["stagnation"] = min(500, max(50, size))
+            resolved["stagnation"] = max(100, size)
         return resolved
 
     def expected_seconds(self, size: int) -> float:

@@ -67,7 +67,8 @@ def test_finds_the_least_feedback_of_small_matrices(size, density, seed):
     order, found, generations, stop = search(size, rows, columns, stagnation=30)
     assert sorted(order) == list(range(size))
     assert found == feedback_of(marks, order) == least
-    assert stop == "stagnation" and generations >= 30
+    # Stagnation, or the least feedback proven by the pairs marked both ways.
+    assert stop in ("stagnation", "bound") and (generations >= 30 or stop == "bound")
 
 
 def test_stops_at_the_bound_from_a_start_that_reaches_it():
@@ -135,5 +136,5 @@ def test_sequence_finds_the_least_feedback_of_a_real_matrix_by_default():
 
     result = sequence(Dsm.read_csv(MODLEVEL_60), workers=1)
     assert result.method == "memetic"
-    assert [block.size for block in result.blocks if block.size > 1] == [10, 2, 2]
+    assert sorted(block.size for block in result.blocks if block.size > 1) == [2, 2, 10]
     assert result.feedback == feedback(result.dsm, result.indices) == 6
