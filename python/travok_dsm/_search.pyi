@@ -4,6 +4,8 @@ interpreter lock."""
 from collections.abc import Sequence
 from typing import Literal, SupportsIndex
 
+__all__ = ["search"]
+
 def search(
     size: SupportsIndex,
     rows: Sequence[SupportsIndex],

@@ -119,7 +119,7 @@ def build_parser() -> argparse.ArgumentParser:
                          help="seconds per run (default: 0.01 per element of the block, 0.2 to 10)")
     memetic.add_argument("--stagnation", type=_int_in(1), metavar="N",
                          help="generations without a better ordering after which a run stops "
-                         "(default: 1 per element of the block, at least 100)")
+                         "(default: D²/2 for a block of D elements, at least 100)")
     run = parser.add_argument_group("genetic algorithm (sga)")
     run.add_argument("--chromosomes", type=_int_in(2), metavar="N",
                      help="chromosomes per population (default: 4 per element of the block, "
