@@ -3,10 +3,16 @@
 #include <algorithm>
 #include <functional>
 
+#include "random/random_source.hpp"
+
 namespace genetic {
 
 InsertionSearch::InsertionSearch(const MarkGraph& graph)
-    : graph_(&graph), order_(graph.dimension()), position_(graph.dimension()) {
+    : graph_(&graph),
+      order_(graph.dimension()),
+      position_(graph.dimension()),
+      queue_(graph.dimension()),
+      queued_(graph.dimension(), false) {
   // Reserved once: a gathering never holds more than one element's neighbours.
   after_.reserve(graph.max_degree());
   before_.reserve(graph.max_degree());
@@ -16,6 +22,7 @@ void InsertionSearch::load(std::span<const std::uint32_t> order) {
   std::copy(order.begin(), order.end(), order_.begin());
   for (std::uint32_t p = 0; p < order_.size(); ++p) position_[order_[p]] = p;
   feedback_ = graph_->feedback_at(position_);
+  unmark_all();
 }
 
 void InsertionSearch::load(std::span<const std::uint64_t> order) {
@@ -24,6 +31,28 @@ void InsertionSearch::load(std::span<const std::uint64_t> order) {
     position_[order_[p]] = p;
   }
   feedback_ = graph_->feedback_at(position_);
+  unmark_all();
+}
+
+void InsertionSearch::unmark_all() noexcept {
+  for (; queued_count_ > 0; --queued_count_) {
+    queued_[queue_[head_]] = false;
+    head_ = head_ + 1 == queue_.size() ? 0 : head_ + 1;
+  }
+}
+
+void InsertionSearch::mark(std::uint32_t element) noexcept {
+  if (queued_[element]) return;
+  queued_[element] = true;
+  std::uint64_t tail = head_ + queued_count_;
+  if (tail >= queue_.size()) tail -= queue_.size();
+  queue_[tail] = element;
+  ++queued_count_;
+}
+
+void InsertionSearch::mark_with_neighbours(std::uint32_t element) noexcept {
+  mark(element);
+  for (const MarkNeighbour& n : graph_->neighbours(element)) mark(n.element);
 }
 
 Insertion InsertionSearch::best_insertion(std::uint32_t element) {
@@ -54,6 +83,32 @@ Insertion InsertionSearch::best_insertion(std::uint32_t element) {
   return best;
 }
 
+Insertion InsertionSearch::level_insertion(std::uint32_t element, RandomSource& rng) {
+  const std::uint64_t from = position_[element];
+  after_.clear();
+  before_.clear();
+  for (const MarkNeighbour& n : graph_->neighbours(element)) {
+    const std::uint64_t at = position_[n.element];
+    (at > from ? after_ : before_).push_back(at << 1 | (n.change > 0));
+  }
+  // One pick by reservoir sampling over the places where the running gain is back at 0.
+  Insertion pick{from, from, 0};
+  std::uint64_t seen = 0;
+  std::sort(after_.begin(), after_.end());
+  std::int64_t gain = 0;
+  for (const std::uint64_t key : after_) {
+    gain += (key & 1) ? 1 : -1;
+    if (gain == 0 && rng.uniform_index(0, ++seen) == 0) pick.to = key >> 1;
+  }
+  std::sort(before_.begin(), before_.end(), std::greater<>());
+  gain = 0;
+  for (const std::uint64_t key : before_) {
+    gain += (key & 1) ? -1 : 1;
+    if (gain == 0 && rng.uniform_index(0, ++seen) == 0) pick.to = key >> 1;
+  }
+  return pick;
+}
+
 void InsertionSearch::apply(const Insertion& move) noexcept {
   const std::uint32_t element = order_[move.from];
   if (move.to > move.from) {
@@ -70,6 +125,7 @@ void InsertionSearch::apply(const Insertion& move) noexcept {
   order_[move.to] = element;
   position_[element] = static_cast<std::uint32_t>(move.to);
   feedback_ = static_cast<std::uint64_t>(static_cast<std::int64_t>(feedback_) + move.gain);
+  mark_with_neighbours(element);
 }
 
 void InsertionSearch::move_segment(std::uint64_t from, std::uint64_t length, std::uint64_t to) noexcept {
@@ -86,19 +142,22 @@ void InsertionSearch::move_segment(std::uint64_t from, std::uint64_t length, std
   }
   for (std::uint64_t p = low; p < high; ++p) position_[order_[p]] = static_cast<std::uint32_t>(p);
   feedback_ = graph_->feedback_at(position_);
+  for (std::uint64_t p = to; p < to + length; ++p) mark_with_neighbours(order_[p]);
 }
 
 std::uint64_t InsertionSearch::improve() noexcept {
-  const auto dimension = static_cast<std::uint32_t>(order_.size());
-  for (bool moved = true; moved;) {
-    moved = false;
-    for (std::uint32_t element = 0; element < dimension; ++element) {
-      const Insertion move = best_insertion(element);
-      if (move.gain < 0) {
-        apply(move);
-        moved = true;
-      }
-    }
+  for (std::uint32_t element = 0; element < order_.size(); ++element) mark(element);
+  return improve_marked();
+}
+
+std::uint64_t InsertionSearch::improve_marked() noexcept {
+  while (queued_count_ > 0) {
+    const std::uint32_t element = queue_[head_];
+    queued_[element] = false;
+    head_ = head_ + 1 == queue_.size() ? 0 : head_ + 1;
+    --queued_count_;
+    const Insertion move = best_insertion(element);
+    if (move.gain < 0) apply(move);
   }
   return feedback_;
 }

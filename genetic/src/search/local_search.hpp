@@ -27,7 +27,8 @@ class InsertionSearch {
  public:
   explicit InsertionSearch(const MarkGraph& graph);
 
-  // Takes `order` (a permutation of the graph's elements, unchecked) as the current ordering.
+  // Takes `order` (a permutation of the graph's elements, unchecked) as the current ordering,
+  // with no element marked for a look.
   void load(std::span<const std::uint32_t> order);
   void load(std::span<const std::uint64_t> order);
   std::span<const std::uint32_t> order() const noexcept { return order_; }
@@ -36,14 +37,23 @@ class InsertionSearch {
   // The move of `element` that lowers the feedback the most, the nearest among equals; a
   // gain of 0 (and `to` == `from`) when no move lowers it.
   Insertion best_insertion(std::uint32_t element);
-  // Applies a move, keeping positions and feedback current.
+  // A move of `element` that leaves the feedback as it is, drawn uniformly among its places
+  // just after or before a neighbour; `to` == `from` when there is none.
+  Insertion level_insertion(std::uint32_t element, RandomSource& rng);
+  // Applies a move, keeping positions and feedback current; the moved element and its
+  // neighbours, whose best moves it may have changed, are marked for a look.
   void apply(const Insertion& move) noexcept;
   // Moves the `length` elements from position `from` so that they start at `to` (a position
-  // of the ordering without them) and recounts the feedback.
+  // of the ordering without them), recounts the feedback and marks the moved elements and
+  // their neighbours for a look.
   void move_segment(std::uint64_t from, std::uint64_t length, std::uint64_t to) noexcept;
-  // Best-insertion passes over all elements until a whole pass moves none: then no single
-  // move lowers the feedback. Returns the feedback reached.
+  // Looks at every element in turn, moving it where the feedback drops the most, until no
+  // element is marked: then no single move lowers the feedback (a move changes the gains of
+  // the moved element's neighbours only, and marks them). Returns the feedback reached.
   std::uint64_t improve() noexcept;
+  // The same, looking only at the marked elements: for an ordering that was a local optimum
+  // before the moves that marked them.
+  std::uint64_t improve_marked() noexcept;
 
  private:
   const MarkGraph* graph_;
@@ -53,6 +63,14 @@ class InsertionSearch {
   // Neighbours' positions after and before the element, each with its mark's direction.
   std::vector<std::uint64_t> after_;
   std::vector<std::uint64_t> before_;
+  // Elements marked for a look, first in first out, each at most once.
+  std::vector<std::uint32_t> queue_;
+  std::vector<bool> queued_;
+  std::uint64_t head_ = 0;
+  std::uint64_t queued_count_ = 0;
+  void mark(std::uint32_t element) noexcept;
+  void unmark_all() noexcept;
+  void mark_with_neighbours(std::uint32_t element) noexcept;
 };
 
 // Improves `order` in place to a local optimum of insertion moves; returns its feedback.

@@ -14,8 +14,14 @@ using Clock = std::chrono::steady_clock;
 // Parents are the better of two members drawn at random: enough pressure with a
 // population that holds only local optima, not so much that it collapses onto one.
 constexpr std::uint64_t kTournament = 2;
-// Generations without a better best before the members are kicked.
+// Generations without a better best before every member is kicked.
 constexpr std::uint64_t kKickAfter = 8;
+// A kick: a few level moves (feedback unchanged, so they wander the plateaus that local
+// optima of sparse matrices sit on) and one to three random segment moves of up to
+// kLongestSegment elements, or a sixteenth of the dimension when that is less.
+constexpr std::uint64_t kLevelMoves = 5;
+constexpr std::uint64_t kSegmentMoves = 3;
+constexpr std::uint64_t kLongestSegment = 8;
 
 struct Member {
   std::vector<std::uint32_t> order;
@@ -55,9 +61,17 @@ class Memetic {
         const Member& b = population_[tournament()];
         cross(a.order, b.order);
         search_.load(std::span<const std::uint32_t>(child_));
+        search_.improve();
         offer();
       }
-      // 2. A best that stopped improving: restart the others from kicked copies of it or of themselves.
+      // 2. And half as many mutants: a member picked by tournament, kicked and improved again.
+      for (std::uint64_t c = 0; c < (size_ + 1) / 2 && !out_of_time(); ++c) {
+        search_.load(std::span<const std::uint32_t>(population_[tournament()].order));
+        kick();
+        search_.improve_marked();
+        offer();
+      }
+      // 3. A best that stopped improving: restart the others from kicked copies of it or of themselves.
       if (generation_ - std::max(improved_, kicked) >= kKickAfter) {
         kick_all();
         kicked = generation_;
@@ -111,7 +125,7 @@ class Memetic {
   // Improves the loaded child and lets it replace the worst member when it is no worse and
   // not already there; the best so far is kept apart, so it is never lost.
   void offer() {
-    const std::uint64_t feedback = search_.improve();
+    const std::uint64_t feedback = search_.feedback();
     std::uint64_t worst = 0;
     for (std::uint64_t m = 0; m < population_.size(); ++m) {
       const Member& member = population_[m];
@@ -134,8 +148,12 @@ class Memetic {
 
   // A few random segment moves, short segments mostly, to leave the local optimum's basin.
   void kick() {
-    const std::uint64_t moves = 1 + rng_.uniform_index(0, 3);
-    const std::uint64_t longest = std::max<std::uint64_t>(1, dimension_ / 16);
+    const std::uint64_t moves = 1 + rng_.uniform_index(0, kSegmentMoves);
+    const std::uint64_t longest = std::clamp<std::uint64_t>(dimension_ / 16, 1, kLongestSegment);
+    for (std::uint64_t k = 0; k < kLevelMoves; ++k) {
+      const auto e = static_cast<std::uint32_t>(rng_.uniform_index(0, dimension_));
+      search_.apply(search_.level_insertion(e, rng_));
+    }
     for (std::uint64_t k = 0; k < moves; ++k) {
       const std::uint64_t length = 1 + rng_.uniform_index(0, longest);
       const std::uint64_t from = rng_.uniform_index(0, dimension_ - length + 1);
@@ -149,7 +167,7 @@ class Memetic {
       const bool from_best = rng_.uniform_index(0, 2) == 0;
       search_.load(std::span<const std::uint32_t>(from_best ? best_.order : member.order));
       kick();
-      search_.improve();
+      search_.improve_marked();
       std::copy(search_.order().begin(), search_.order().end(), member.order.begin());
       member.feedback = search_.feedback();
       note(member);
@@ -179,11 +197,11 @@ class Memetic {
 }  // namespace
 
 std::uint64_t default_population(std::uint64_t dimension) noexcept {
-  return std::clamp<std::uint64_t>(dimension / 8, 8, 24);
+  return std::clamp<std::uint64_t>(dimension / 4, 8, 24);
 }
 
 std::uint64_t default_stagnation(std::uint64_t dimension) noexcept {
-  return std::max<std::uint64_t>(100, dimension);
+  return std::clamp<std::uint64_t>(3 * dimension, 150, 300);
 }
 
 SearchResult memetic_search(const MarkGraph& graph, const SearchSettings& settings,

@@ -1,9 +1,10 @@
 #pragma once
 // A memetic search for orderings with few feedback marks: a small population of locally
-// optimal orderings, children bred from parents picked by tournament with an
-// order-preserving crossover and each improved by insertion local search, the best never
-// lost; when the best stops improving, every other member is kicked (a few random segment
-// moves) and improved again, so the search restarts around what it has found.
+// optimal orderings; each generation, children bred from parents picked by tournament with
+// an order-preserving crossover and mutants (members kicked by a few random moves), each
+// improved by insertion local search, replace the worst members; the best is never lost.
+// When the best stops improving, every member is kicked and improved again, so the search
+// restarts around what it has found.
 #include <cstdint>
 #include <functional>
 #include <optional>
