@@ -70,7 +70,9 @@ def _run_memetic(cells: bytes, size: int, options: dict[str, Any]) -> RunData:
     order, marks, _, _ = _search.search(
         size, [cell // size for cell in marked], [cell % size for cell in marked],
         seconds=options["seconds"], generations=options["generations"],
-        stagnation=options["stagnation"], population=options["population"])
+        stagnation=options["stagnation"], population=options["population"],
+        # A proven least feedback of the block, when the caller has one: the run ends on reaching it.
+        bound=options.get("bound"))
     return {"order": order, "fitness": size * (size - 1) // 2 - marks,
             "seconds": time.perf_counter() - started, "best": [], "mean": []}
 
