@@ -2,9 +2,6 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
-#include <atomic>
-#include <cstdint>
-
 #include "binding/errors.hpp"
 #include "binding/module.hpp"
 #include "convergence.hpp"
@@ -31,8 +28,7 @@ PyModuleDef module_definition = {
     nullptr,
 };
 
-std::atomic<std::int64_t> owner_interpreter{-1};
-PyObject* the_module = nullptr;
+binding::SingleModule the_module{"travok"};
 
 PyObject* create_module() {
   using namespace binding;
@@ -71,15 +67,5 @@ PyObject* create_module() {
 }  // namespace
 
 PyMODINIT_FUNC PyInit_travok() {
-  return binding::boundary<PyObject*>(nullptr, []() -> PyObject* {
-    const std::int64_t id = PyInterpreterState_GetID(PyInterpreterState_Get());
-    if (id < 0) throw binding::PythonError();
-    std::int64_t expected = -1;
-    if (!owner_interpreter.compare_exchange_strong(expected, id) && expected != id) {
-      binding::raise(PyExc_ImportError, "travok does not support sub-interpreters: it was imported by another "
-                                        "interpreter of this process");
-    }
-    if (the_module == nullptr) the_module = create_module();
-    return Py_NewRef(the_module);
-  });
+  return binding::boundary<PyObject*>(nullptr, [] { return binding::import_once(the_module, create_module); });
 }

@@ -5,6 +5,7 @@ assignment, comparison, every error path with its message, and runs that return 
 import gc
 import math
 import os
+import signal
 import subprocess
 import sys
 
@@ -33,6 +34,7 @@ from travok import (
     SequencingSettings,
     sequence_sga,
 )
+from travok_dsm._search import search
 
 pytestmark = pytest.mark.skipif(not hasattr(sys, "gettotalrefcount"),
                                 reason="needs a debug interpreter, which counts references")
@@ -126,6 +128,25 @@ def call_sga(**changes):
                  crossover=CrossoverKinds.IPX, mutator=MutatorSwap(0.3), convergence=ConvergenceKinds.Never)
     given.update(changes)
     return sequence_sga(*given.values())
+
+
+class Interrupted(Exception):
+    pass
+
+
+def interrupted_search():
+    """A search that a signal handler ends (at its first poll for signals, after 50 ms)."""
+
+    def handler(signum, frame):
+        raise Interrupted
+
+    previous = signal.signal(signal.SIGALRM, handler)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.001)
+        fails(Interrupted, None, search, 5, [0, 1, 2, 3, 4], [1, 2, 3, 4, 0], seconds=60.0)()
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
 
 
 def objects():
@@ -310,6 +331,12 @@ ACTIONS.update({
     "fault-blend": fails(PANIC, None, call_sga, settings=settings(p_crossover=1.0),
                          crossover=CrossoverBlend(math.inf), evaluator=EvaluatorValue(1.0)),
     "fault-allocation": fails(MemoryError, None, call_sga, settings=settings(n_genes=2**62)),
+    # the search module: a run, refusals, and a run a signal handler ends
+    "search-run": lambda: search(5, [0, 1, 2, 3, 4], [1, 2, 3, 4, 0], generations=3, starts=[[4, 3, 2, 1, 0]]),
+    "search-outside": fails(ValueError, "mark 0 (0, 9) is outside a matrix of size 5", search, 5, [0], [9]),
+    "search-start": fails(ValueError, None, search, 3, [], [], starts=[[0, 0, 1]]),
+    "search-keyword": fails(TypeError, None, search, 3, [], [], budget=1),
+    "search-interrupted": interrupted_search,
 })
 
 

@@ -5,8 +5,8 @@
     >>> result.order, result.feedback
 
 `Dsm` holds a matrix and its labels, `sequence` partitions it into blocks of mutually dependent
-elements and searches each block with the ``travok`` module (in parallel, over any executor),
-and `feedback` counts the marks an ordering leaves above the diagonal.
+elements and searches each block (in parallel, over any executor), and `feedback` counts the
+marks an ordering leaves above the diagonal.
 """
 
 from __future__ import annotations
@@ -18,7 +18,7 @@ if TYPE_CHECKING:
     from travok_dsm.blocks import partition
     from travok_dsm.errors import ConsistencyError, DsmError
     from travok_dsm.matrix import Dsm, feedback
-    from travok_dsm.options import METHODS, SgaOptions
+    from travok_dsm.options import METHODS, MemeticOptions, SgaOptions
     from travok_dsm.result import Block, Result, Run
     from travok_dsm.sequencing import as_dsm, sequence
     from travok_dsm.stdlib import stdlib_dsm
@@ -29,6 +29,7 @@ __all__ = [
     "ConsistencyError",
     "Dsm",
     "DsmError",
+    "MemeticOptions",
     "Result",
     "Run",
     "SgaOptions",
@@ -47,6 +48,7 @@ _HOMES = {
     "ConsistencyError": "errors",
     "Dsm": "matrix",
     "DsmError": "errors",
+    "MemeticOptions": "options",
     "Result": "result",
     "Run": "result",
     "SgaOptions": "options",

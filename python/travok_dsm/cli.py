@@ -22,7 +22,7 @@ from typing import Any, TextIO
 from travok_dsm._runs import RunFault
 from travok_dsm.errors import ConsistencyError, DsmError
 from travok_dsm.matrix import Dsm, feedback
-from travok_dsm.options import METHODS, SgaOptions
+from travok_dsm.options import METHODS, MemeticOptions, Options, SgaOptions
 from travok_dsm.parallel import default_workers
 from travok_dsm.result import Block, Result
 from travok_dsm.sequencing import SEARCHED_BLOCK, sequence
@@ -68,6 +68,16 @@ def _probability(text: str) -> float:
 _probability.__name__ = "probability"
 
 
+def _positive(text: str) -> float:
+    value = float(text)
+    if not 0.0 < value < float("inf"):
+        raise argparse.ArgumentTypeError(f"{text} is not a number above 0")
+    return value
+
+
+_positive.__name__ = "number"
+
+
 def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog=PROG,
@@ -88,9 +98,10 @@ def build_parser() -> argparse.ArgumentParser:
     parser.add_argument("--stdlib", type=Path, metavar="DIR",
                         help="the library folder to read (default: the running interpreter's)")
     search = parser.add_argument_group("search")
-    search.add_argument("--method", choices=sorted(METHODS), default="sga",
-                        help="the search run on each block (default %(default)s: the genetic "
-                        "algorithm of the travok module)")
+    search.add_argument("--method", choices=list(METHODS), default="memetic",
+                        help="the search run on each block: memetic, a memetic search that "
+                        "improves each ordering it makes by moving single elements (default), or "
+                        "sga, the genetic algorithm of the travok module")
     search.add_argument("--restarts", type=_int_in(1), metavar="K",
                         help="runs per block, the best kept (default: one per worker)")
     search.add_argument("--workers", type=_int_in(1), metavar="N",
@@ -103,6 +114,12 @@ def build_parser() -> argparse.ArgumentParser:
                         "(default); --no-partition searches the whole matrix at once")
     search.add_argument("--no-exact", action="store_true",
                         help="leave lower_bound null (this version computes no lower bound)")
+    memetic = parser.add_argument_group("memetic search (memetic)")
+    memetic.add_argument("--seconds", type=_positive, metavar="S",
+                         help="seconds per run (default: 0.01 per element of the block, 0.2 to 10)")
+    memetic.add_argument("--stagnation", type=_int_in(1), metavar="N",
+                         help="generations without a better ordering after which a run stops "
+                         "(default: D²/2 for a block of D elements, at least 100)")
     run = parser.add_argument_group("genetic algorithm (sga)")
     run.add_argument("--chromosomes", type=_int_in(2), metavar="N",
                      help="chromosomes per population (default: 4 per element of the block, "
@@ -110,15 +127,17 @@ def build_parser() -> argparse.ArgumentParser:
     run.add_argument("--generations", type=_int_in(1), metavar="N",
                      help="generations to run (default: 10 per element of the block, 300 to 2500, "
                      "fewer where a run would keep more than 150 million genes)")
-    run.add_argument("--p-crossover", type=_probability, default=0.9, metavar="P",
-                     help="probability that a pair of parents is crossed (default %(default)s)")
-    run.add_argument("--p-mutation", type=_probability, default=0.2, metavar="P",
-                     help="probability that a chromosome is mutated (default %(default)s)")
+    run.add_argument("--p-crossover", type=_probability, metavar="P",
+                     help=f"probability that a pair of parents is crossed (default "
+                     f"{SgaOptions.p_crossover})")
+    run.add_argument("--p-mutation", type=_probability, metavar="P",
+                     help=f"probability that a chromosome is mutated (default "
+                     f"{SgaOptions.p_mutation})")
     run.add_argument("--p-swap", type=_probability, metavar="P",
                      help="probability that a position of a mutated chromosome is swapped "
                      "(default 1/number of elements searched)")
-    run.add_argument("--hall-of-fame", type=_int_in(1), default=1, metavar="N",
-                     help="best orderings each run keeps (default %(default)s)")
+    run.add_argument("--hall-of-fame", type=_int_in(1), metavar="N",
+                     help=f"best orderings each run keeps (default {SgaOptions.hall_of_fame})")
     run.add_argument("--records", type=_int_in(1), metavar="N",
                      help="fitness records to keep, newest first (default: one per generation)")
     output = parser.add_argument_group("output")
@@ -130,10 +149,25 @@ def build_parser() -> argparse.ArgumentParser:
     return parser
 
 
-def _options(args: argparse.Namespace) -> SgaOptions:
-    return SgaOptions(chromosomes=args.chromosomes, generations=args.generations,
-                      p_crossover=args.p_crossover, p_mutation=args.p_mutation,
-                      p_swap=args.p_swap, hall_of_fame=args.hall_of_fame, records=args.records)
+# The options of each method, by their names on the command line and in its options class.
+_METHOD_OPTIONS = {
+    "memetic": {"--seconds": "seconds", "--stagnation": "stagnation"},
+    "sga": {"--chromosomes": "chromosomes", "--generations": "generations",
+            "--p-crossover": "p_crossover", "--p-mutation": "p_mutation", "--p-swap": "p_swap",
+            "--hall-of-fame": "hall_of_fame", "--records": "records"},
+}
+
+
+def _options(args: argparse.Namespace) -> Options:
+    """The chosen method's options from those given; another method's options are refused."""
+    for method, names in _METHOD_OPTIONS.items():
+        given = [flag for flag, name in names.items() if getattr(args, name) is not None]
+        if given and method != args.method:
+            raise ValueError(f"{given[0]} goes with --method {method}, not {args.method}")
+    values = {name: getattr(args, name) for name in _METHOD_OPTIONS[args.method].values()
+              if getattr(args, name) is not None}
+    kind: type[MemeticOptions] | type[SgaOptions] = METHODS[args.method]
+    return kind(**values)
 
 
 def load_source(args: argparse.Namespace) -> Source:
@@ -176,15 +210,14 @@ def _run_line(result: Result) -> str:
     if not searched:
         return (f"{result.method}: not run, no block has {SEARCHED_BLOCK} or more elements "
                 f"({result.seconds:.2f} s in all)")
-    budgets: dict[tuple[Any, Any], list[int]] = {}
+    budgets: dict[str, list[int]] = {}
     for block in searched:
         assert block.settings is not None
-        key = (block.settings["chromosomes"], block.settings["generations"])
-        budgets.setdefault(key, []).append(block.size)
+        budgets.setdefault(_budget(result.method, block.settings), []).append(block.size)
     each = "; ".join(
-        f"{chromosomes} chromosomes × {generations} generations for "
-        f"{'the block' if len(sizes) == 1 else 'the blocks'} of {', '.join(map(str, sizes))}"
-        for (chromosomes, generations), sizes in budgets.items())
+        f"{budget} for {'the block' if len(sizes) == 1 else 'the blocks'} of "
+        f"{', '.join(map(str, sizes))}"
+        for budget, sizes in budgets.items())
     where = ("in this process" if result.workers == 1 else "on an executor"
              if result.workers is None else f"on {result.workers} worker processes")
     runs = _plural(result.restarts, "run")
@@ -192,6 +225,16 @@ def _run_line(result: Result) -> str:
         f"each of {len(searched)} blocks" if len(searched) > 1 else "its block")
     return (f"{result.method}: {runs} of {scope} ({_plural(result.runs, 'run')} in all, {where}) "
             f"in {result.seconds:.2f} s; {each}")
+
+
+def _budget(method: str, settings: dict[str, Any]) -> str:
+    if method == "sga":
+        return f"{settings['chromosomes']} chromosomes × {settings['generations']} generations"
+    limits = [f"{settings['seconds']:g} s"]
+    if settings.get("generations") is not None:
+        limits.append(f"{settings['generations']} generations")
+    limits.append(f"{settings['stagnation']} generations without a better ordering")
+    return "at most " + " or ".join(limits) + " per run"
 
 
 def report(source: Source, result: Result) -> str:

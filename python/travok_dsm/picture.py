@@ -1,5 +1,6 @@
 """The picture of a result: the ordering found, large and labelled, beside the matrix as given and
-each searched block's progress, with the result marked apart from what single generations held.
+each searched block's progress (or each run's result), with the result marked apart from what
+single generations held.
 Needs matplotlib."""
 
 from __future__ import annotations
@@ -86,6 +87,9 @@ def _draw_progress(axes: Axes, block: Block) -> None:
     """Each run's best ordering per generation, thin, against the best kept so far and the
     result: a generation's best is lost with its generation, only the kept one is the result."""
     assert block.settings is not None
+    if not block.runs[0].best:
+        _draw_runs(axes, block)
+        return
     ticker = require("matplotlib.ticker", "drawing the picture")
     evaluator = block.settings.get("evaluator", "FeedbackMarks")
     marks_kind = evaluator == "FeedbackMarks"
@@ -123,6 +127,26 @@ def _draw_progress(axes: Axes, block: Block) -> None:
         axes.set_ylim(min(low, block.feedback - 1), max(high, block.feedback + 1))
         axes.yaxis.set_major_locator(ticker.MaxNLocator(integer=True))
     axes.grid(alpha=0.3)
+    axes.legend(loc="upper right", fontsize=8)
+
+
+def _draw_runs(axes: Axes, block: Block) -> None:
+    """Runs that keep no records per generation (memetic ones): each run's result against the
+    one kept."""
+    ticker = require("matplotlib.ticker", "drawing the picture")
+    numbers = np.arange(1, len(block.runs) + 1)
+    axes.bar(numbers, [run.feedback for run in block.runs], color="#d62728", alpha=0.6,
+             label="best ordering of each run")
+    axes.axhline(block.feedback, color="black", linestyle="--", linewidth=0.8,
+                 label=f"result: {block.feedback}")
+    axes.set_xlabel("run")
+    axes.set_ylabel("feedback marks")
+    runs = f"best of {len(block.runs)} runs" if len(block.runs) > 1 else "one run"
+    axes.set_title(f"block of {block.size}: {_marks(block.feedback)} ({runs})",
+                   fontsize=11, loc="left")
+    axes.xaxis.set_major_locator(ticker.MaxNLocator(integer=True))
+    axes.yaxis.set_major_locator(ticker.MaxNLocator(integer=True))
+    axes.grid(alpha=0.3, axis="y")
     axes.legend(loc="upper right", fontsize=8)
 
 

@@ -7,7 +7,7 @@ from dataclasses import dataclass
 from typing import Any
 
 from travok_dsm.matrix import Dsm
-from travok_dsm.options import SgaOptions
+from travok_dsm.options import Options
 
 __all__ = ["Block", "Result", "Run"]
 
@@ -16,7 +16,8 @@ __all__ = ["Block", "Result", "Run"]
 class Run:
     """One search run of a block: the best ordering it found (indices into the whole matrix), its
     feedback marks, its time, and the fitness per recorded generation, oldest first: the best and
-    the mean of each generation, as the evaluator scores them (higher is better)."""
+    the mean of each generation, as the evaluator scores them (higher is better); a memetic run
+    records none."""
 
     order: tuple[int, ...]
     feedback: int
@@ -62,7 +63,7 @@ class Result:
     seconds: float
     blocks: tuple[Block, ...]
     method: str
-    options: SgaOptions
+    options: Options
     restarts: int
     partitioned: bool
     workers: int | None

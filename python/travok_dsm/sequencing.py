@@ -16,7 +16,7 @@ from travok_dsm._runs import RunData
 from travok_dsm.blocks import partition as strong_blocks
 from travok_dsm.errors import ConsistencyError
 from travok_dsm.matrix import Dsm, feedback
-from travok_dsm.options import SgaOptions, options_for
+from travok_dsm.options import Options, options_for
 from travok_dsm.parallel import Call, Progress, default_workers, run_calls
 from travok_dsm.result import Block, Result, Run
 
@@ -48,8 +48,8 @@ def as_dsm(matrix: object) -> Dsm:
 def sequence(
     matrix: object,
     *,
-    method: str = "sga",
-    options: SgaOptions | None = None,
+    method: str = "memetic",
+    options: Options | None = None,
     restarts: int | None = None,
     partition: bool = True,
     executor: Executor | None = None,
@@ -61,9 +61,10 @@ def sequence(
     ``matrix`` is a Dsm or anything `as_dsm` turns into one. With ``partition`` (the default) the
     matrix is split into blocks of mutually dependent elements in dependency order, which leaves
     every feedback mark inside a block and loses nothing; each block of three or more elements is
-    searched on its own. ``method`` names the search (``"sga"``: the genetic algorithm of the
-    ``travok`` module) and ``options`` its options (`SgaOptions`; by default scaled to each
-    block's size).
+    searched on its own. ``method`` names the search: ``"memetic"`` (the default), a memetic search
+    that improves every ordering it makes by local moves and keeps the best, with `MemeticOptions`;
+    or ``"sga"``, the genetic algorithm of the ``travok`` module, with `SgaOptions`. ``options``
+    are the method's options (by default scaled to each block's size).
 
     Each block is searched ``restarts`` times and the best run kept (default: one run per worker,
     or per core). The runs go to ``executor``, any ``concurrent.futures.Executor`` (a process
@@ -100,7 +101,7 @@ def sequence(
     if executor is None:
         if workers is None:
             # Starting worker processes takes a few tenths of a second: not worth it for less.
-            alone = sum(chosen.seconds(len(parts[number])) for number in searched) * restarts
+            alone = sum(chosen.expected_seconds(len(parts[number])) for number in searched) * restarts
             workers = 1 if alone < _WORTH_A_POOL else default_workers()
         workers = max(1, min(workers, len(calls)))
     found = run_calls(calls, executor=executor, workers=workers, progress=progress)

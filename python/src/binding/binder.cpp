@@ -20,8 +20,10 @@ struct Keywords {
   }
 };
 
+std::size_t most_positional(const Signature& s) { return s.n_positional < s.names.size() ? s.n_positional : s.names.size(); }
+
 [[noreturn, gnu::cold]] void raise_too_many(const Signature& s, std::size_t given) {
-  const std::size_t max = s.names.size();
+  const std::size_t max = most_positional(s);
   const char* verb = given == 1 ? "was" : "were";
   std::string message = s.full_name;
   if (s.n_required != max) {
@@ -82,7 +84,8 @@ void bind(const Signature& s, PyObject* const* positional, std::size_t n_positio
   // The host's order: keyword errors are found before a surplus of positional
   // arguments, so the positional ones that fit are bound first.
   for (auto& slot : out) slot = nullptr;
-  const std::size_t n_bound = n_positional < s.names.size() ? n_positional : s.names.size();
+  const std::size_t most = most_positional(s);
+  const std::size_t n_bound = n_positional < most ? n_positional : most;
   for (std::size_t i = 0; i < n_bound; ++i) out[i] = positional[i];
   if (keywords.dict != nullptr) {
     PyObject* name;
@@ -95,7 +98,7 @@ void bind(const Signature& s, PyObject* const* positional, std::size_t n_positio
       bind_keyword(s, PyTuple_GET_ITEM(keywords.names, k), keywords.values[k], out);
     }
   }
-  if (n_positional > s.names.size()) raise_too_many(s, n_positional);
+  if (n_positional > most) raise_too_many(s, n_positional);
   for (std::size_t i = 0; i < s.n_required; ++i) {
     if (out[i] == nullptr) raise_missing(s, out);
   }

@@ -6,6 +6,7 @@
 #include <Python.h>
 
 #include <cstddef>
+#include <limits>
 #include <span>
 
 namespace binding {
@@ -14,6 +15,8 @@ struct Signature {
   const char* full_name;               // "Chromosome.__new__()" or "sequence_sga()"
   std::span<const char* const> names;  // positional-or-keyword parameters, in order
   std::size_t n_required;              // the leading names without a default
+  // The leading names that may be given by position; those after are keyword-only.
+  std::size_t n_positional = std::numeric_limits<std::size_t>::max();
 };
 
 // Fills `out` (one slot per parameter) with borrowed references; a slot left null

@@ -46,7 +46,7 @@ def reported(output, dsm):
     return before, [int(value) for value in best.groups()], feedback(dsm, order)
 
 
-SMALL = ["--chromosomes", "10", "--generations", "5", "--restarts", "1", "--workers", "1"]
+SMALL = ["--method", "sga", "--chromosomes", "10", "--generations", "5", "--restarts", "1", "--workers", "1"]
 
 
 @pytest.fixture
@@ -91,7 +91,7 @@ def test_each_block_is_searched_on_its_own(tmp_path):
         rows[row][column] = 1
     path = tmp_path / "blocks.csv"
     dsm = write_csv(path, [f"el{index:02}" for index in range(size)], rows)
-    done = run_command(str(path), "--chromosomes", "20", "--generations", "10", "--restarts", "2", cwd=tmp_path)
+    done = run_command(str(path), "--method", "sga", "--chromosomes", "20", "--generations", "10", "--restarts", "2", cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     assert "partition: 6 blocks in dependency order, of sizes 1 ×2, 6, 5, 1, 2\n" in done.stdout
     inside = re.search(r"feedback marks inside blocks: (\d+) in a block of 6, (\d+) in a block of 5, "
@@ -104,7 +104,8 @@ def test_each_block_is_searched_on_its_own(tmp_path):
 
 def test_json_is_the_contract_and_nothing_else(ring_csv, tmp_path):
     path, dsm = ring_csv
-    done = run_command(str(path), *SMALL, "--json", "--no-exact", cwd=tmp_path)
+    # The default method, memetic.
+    done = run_command(str(path), "--seconds", "0.2", "--restarts", "1", "--json", "--no-exact", cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     printed = json.loads(done.stdout)
     assert list(printed) == ["labels", "order", "feedback", "lower_bound", "seconds", "blocks"]
@@ -133,8 +134,10 @@ def test_reads_a_library_folder(tmp_path):
         (["--p-mutation", "1.5"], "argument --p-mutation: 1.5 is not a probability between 0 and 1"),
         (["--workers", "0"], "argument --workers: 0 is not at least 1"),
         (["m.csv", "--modules", "90"], "argument --modules: not allowed with argument FILE"),
+        (["--chromosomes", "10"], "--chromosomes goes with --method sga, not memetic"),
+        (["--method", "sga", "--seconds", "1"], "--seconds goes with --method memetic, not sga"),
     ],
-    ids=["too-few-modules", "probability", "workers", "file-and-modules"],
+    ids=["too-few-modules", "probability", "workers", "file-and-modules", "sga-option", "memetic-option"],
 )
 def test_refuses_bad_options(tmp_path, arguments, message):
     done = run_command(*arguments, cwd=tmp_path)
@@ -184,7 +187,7 @@ def test_ctrl_c_ends_the_runs_and_every_worker(tmp_path):
     path = tmp_path / "ring.csv"
     write_csv(path, [f"part{index:02}" for index in range(60)], ring_rows(60))
     started = subprocess.Popen(
-        [sys.executable, "-m", "travok_dsm", str(path), "--chromosomes", "1000", "--generations", "2500",
+        [sys.executable, "-m", "travok_dsm", str(path), "--method", "sga", "--chromosomes", "1000", "--generations", "2500",
          "--restarts", "20", "--workers", "2"],
         cwd=tmp_path, env=environment(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
         start_new_session=True)

@@ -18,7 +18,7 @@ def drawn():
     marks = generator.random((SIZE, SIZE)) < 0.03
     marks[np.arange(SIZE), (np.arange(SIZE) + 1) % SIZE] = True  # one ring through every element
     labels = [f"module_{index:03}" for index in range(SIZE)]
-    result = sequence(Dsm(marks, labels), options=SgaOptions(chromosomes=20, generations=30), restarts=2,
+    result = sequence(Dsm(marks, labels), method="sga", options=SgaOptions(chromosomes=20, generations=30), restarts=2,
                       workers=1)
     from matplotlib.backends.backend_agg import FigureCanvasAgg
 

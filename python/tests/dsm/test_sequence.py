@@ -51,7 +51,7 @@ def test_partitioned_result_keeps_feedback_inside_blocks():
     # Two three-cycles, the second depending on the first, a mutual pair and two loose elements.
     arcs = {(0, 1), (1, 2), (2, 0), (3, 4), (4, 5), (5, 3), (3, 0), (6, 7), (7, 6), (8, 5), (6, 8)}
     dsm = dsm_of_arcs(9, arcs, "abcdefghi")
-    result = sequence(dsm, options=SMALL, restarts=3, workers=1)
+    result = sequence(dsm, method="sga", options=SMALL, restarts=3, workers=1)
     assert_adds_up(result)
     assert [sorted(block.indices) for block in result.blocks] == [[0, 1, 2], [3, 4, 5], [8], [6, 7]]
     assert [block.feedback for block in result.blocks] == [1, 1, 0, 1]
@@ -65,7 +65,7 @@ def test_partitioned_result_keeps_feedback_inside_blocks():
 
 
 def test_json_contract():
-    result = sequence(rings(5, 4), options=SMALL, restarts=2, workers=1)
+    result = sequence(rings(5, 4), method="sga", options=SMALL, restarts=2, workers=1)
     contract = json.loads(result.to_json())
     assert contract == result.to_dict()
     assert list(contract) == ["labels", "order", "feedback", "lower_bound", "seconds", "blocks"]
@@ -105,7 +105,7 @@ def test_sequence_takes_any_matrix(tmp_path, make):
     expected = Dsm(rings(5).marks, "abcde")
     path = tmp_path / "ring.csv"
     expected.to_csv(path)
-    result = sequence(make(path, expected), options=SMALL, restarts=1)
+    result = sequence(make(path, expected), method="sga", options=SMALL, restarts=1)
     assert result.dsm.marks.tolist() == expected.marks.tolist()
     assert_adds_up(result)
 
@@ -119,8 +119,8 @@ def test_sequence_takes_any_matrix(tmp_path, make):
          "selector must be one of 'Roulette', 'Random', not 'Best'"),
         (lambda: SgaOptions(crossover="Blend"), ValueError,
          "crossover_parameter goes with crossover 'Blend' (alpha) or 'SimulatedBinary' (eta), and only with them"),
-        (lambda: sequence(rings(4), method="tabu"), ValueError, "unknown method 'tabu'; the methods are 'sga'"),
-        (lambda: sequence(rings(4), options={"chromosomes": 5}), TypeError, "method 'sga' takes SgaOptions, not dict"),
+        (lambda: sequence(rings(4), method="tabu"), ValueError, "unknown method 'tabu'; the methods are 'memetic', 'sga'"),
+        (lambda: sequence(rings(4), options=SMALL), TypeError, "method 'memetic' takes MemeticOptions, not SgaOptions"),
         (lambda: sequence(rings(4), restarts=0), ValueError, "restarts must be at least 1, not 0"),
         (lambda: sequence(rings(4), workers=2, executor=ThreadPoolExecutor(1)), ValueError,
          "give an executor or a number of workers, not both"),
@@ -163,12 +163,13 @@ def pool(kind):
 )
 def test_runs_on_any_executor_each_with_its_own_stream(executor):
     # This process draws first: a worker forked from it would then replay the rest of its stream.
-    sequence(rings(4), options=SMALL, restarts=1)
+    sequence(rings(4), method="sga", options=SMALL, restarts=1)
     made, close = executor() if executor else (None, lambda: None)
     seen = []
     try:
         # One block, and runs long enough that every worker takes one of its first runs.
-        result = sequence(rings(30), options=SgaOptions(chromosomes=200, generations=300), restarts=4,
+        result = sequence(rings(30), method="sga",
+                          options=SgaOptions(chromosomes=200, generations=300), restarts=4,
                           executor=made, workers=2 if made is None else None,
                           progress=lambda *told: seen.append(told))
     finally:
