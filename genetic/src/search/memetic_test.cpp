@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <optional>
 #include <string>
 #include <tuple>
 
@@ -18,6 +19,16 @@ using search_testing::identity;
 using search_testing::Marks;
 
 const std::vector<std::vector<std::uint64_t>> kNoStarts;
+
+SearchSettings limits(std::optional<std::uint64_t> generations, std::optional<std::uint64_t> stagnation = {},
+                      std::optional<double> seconds = {}, std::optional<std::uint64_t> bound = {}) {
+  SearchSettings settings;
+  settings.n_generations = generations;
+  settings.n_stagnation = stagnation;
+  settings.seconds = seconds;
+  settings.bound = bound;
+  return settings;
+}
 
 bool is_permutation_of(const std::vector<std::uint64_t>& order, std::uint64_t dimension) {
   std::vector<std::uint64_t> sorted = order;
@@ -47,7 +58,7 @@ TEST_P(MemeticMinimum, FindsTheMinimumOfSmallMatrices) {
   const Marks marks = search_testing::random_marks(dimension, percent, seed);
   const MarkGraph graph(dimension, marks);
   RandomSource rng = RandomSource::from_seed(seed);
-  const SearchResult result = memetic_search(rng, graph, SearchSettings{.n_generations = 30}, kNoStarts, {});
+  const SearchResult result = memetic_search(rng, graph, limits(30), kNoStarts, {});
   ASSERT_TRUE(is_permutation_of(result.order, dimension));
   EXPECT_EQ(result.feedback, count_feedback(marks, result.order));
   EXPECT_EQ(result.feedback, search_testing::brute_minimum(marks, dimension));
@@ -80,20 +91,20 @@ TEST_P(MemeticStops, EndsForTheFirstReasonThatHolds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Settings, MemeticStops,
-    ::testing::Values(StopCase{"generations", {.n_generations = 4}, SearchStop::Generations, 4},
-                      StopCase{"no_generations", {.n_generations = 0}, SearchStop::Generations, 0},
-                      StopCase{"stagnation", {.n_stagnation = 6}, SearchStop::Stagnation, 6},
+    ::testing::Values(StopCase{"generations", limits(4), SearchStop::Generations, 4},
+                      StopCase{"no_generations", limits(0), SearchStop::Generations, 0},
+                      StopCase{"stagnation", limits({}, 6), SearchStop::Stagnation, 6},
                       StopCase{"fewer_generations_than_stagnation",
-                               {.n_generations = 3, .n_stagnation = 6}, SearchStop::Generations, 3},
-                      StopCase{"seconds", {.seconds = 0.0}, SearchStop::Seconds, 0},
-                      StopCase{"bound", {.n_generations = 5, .bound = 1}, SearchStop::Bound, 0},
+                               limits(3, 6), SearchStop::Generations, 3},
+                      StopCase{"seconds", limits({}, {}, 0.0), SearchStop::Seconds, 0},
+                      StopCase{"bound", limits(5, {}, {}, 1), SearchStop::Bound, 0},
                       StopCase{"default", {}, SearchStop::Stagnation, default_stagnation(3)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MemeticSearch, AsksTheStopPredicateBetweenGenerations) {
   const MarkGraph graph(3, kCycle);
   int asked = 0;
-  const SearchResult result = memetic_search(graph, SearchSettings{.n_generations = 10}, kNoStarts,
+  const SearchResult result = memetic_search(graph, limits(10), kNoStarts,
                                              [&] { return ++asked == 3; });
   EXPECT_EQ(result.stop, SearchStop::Stopped);
   EXPECT_EQ(result.generations, 2u);
@@ -103,7 +114,7 @@ TEST(MemeticSearch, AsksTheStopPredicateBetweenGenerations) {
 TEST(MemeticSearch, MutualPairsAndAcyclicMatricesEndAtTheirBound) {
   // Two mutual pairs and a chain: nothing better than 2 exists, and the search sees it.
   const Marks marks{{0, 1}, {1, 0}, {2, 3}, {3, 2}, {4, 5}, {5, 6}};
-  const SearchResult mutual = memetic_search(MarkGraph(7, marks), SearchSettings{.n_generations = 50}, kNoStarts, {});
+  const SearchResult mutual = memetic_search(MarkGraph(7, marks), limits(50), kNoStarts, {});
   EXPECT_EQ(mutual.stop, SearchStop::Bound);
   EXPECT_EQ(mutual.feedback, 2u);
   const Marks chain{{0, 1}, {1, 2}, {2, 3}};
@@ -127,7 +138,9 @@ TEST(MemeticSearch, StartsAreImprovedAndKept) {
   const MarkGraph graph(40, marks);
   std::vector<std::uint64_t> start = identity(40);
   const std::vector<std::vector<std::uint64_t>> starts{start};
-  const SearchResult result = memetic_search(graph, SearchSettings{.n_population = 1, .n_generations = 0}, starts, {});
+  SearchSettings settings = limits(0);
+  settings.n_population = 1;
+  const SearchResult result = memetic_search(graph, settings, starts, {});
   EXPECT_LE(result.feedback, count_feedback(marks, start));
   EXPECT_EQ(result.feedback, insertion_local_search(graph, start));
   EXPECT_EQ(result.order, start);
@@ -136,7 +149,7 @@ TEST(MemeticSearch, StartsAreImprovedAndKept) {
 TEST(MemeticSearch, SameSeedSameResult) {
   const MarkGraph graph(30, search_testing::random_marks(30, 15, 12));
   RandomSource first = RandomSource::from_seed(5), second = RandomSource::from_seed(5);
-  const SearchSettings settings{.n_generations = 20};
+  const SearchSettings settings = limits(20);
   const SearchResult a = memetic_search(first, graph, settings, kNoStarts, {});
   const SearchResult b = memetic_search(second, graph, settings, kNoStarts, {});
   EXPECT_EQ(a.order, b.order);
