@@ -82,10 +82,10 @@ TEST_P(InsertionMoves, SegmentMovesKeepFeedbackCurrent) {
 
 TEST_P(InsertionMoves, LocalSearchEndsWhereNoSingleMoveImproves) {
   const auto [dimension, percent, seed] = GetParam();
-  if (dimension > 8) GTEST_SKIP() << "brute force over all orderings";
   const Marks marks = search_testing::random_marks(dimension, percent, seed);
   const MarkGraph graph(dimension, marks);
-  const std::uint64_t minimum = search_testing::brute_minimum(marks, dimension);
+  // Brute force over all orderings only where there are few of them.
+  const std::uint64_t minimum = dimension <= 8 ? search_testing::brute_minimum(marks, dimension) : 0;
   RandomSource rng = RandomSource::from_seed(seed);
   for (int trial = 0; trial < 10; ++trial) {
     std::vector<std::uint64_t> order = rng.sample_indices(dimension, dimension);
