@@ -4,10 +4,30 @@ its documented messages, keeps what it held when a call fails, and never ends th
 import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
-from hostile_values import (ABSURD, ANYTHING, ATTRIBUTES, CLASSES, FLOATS, Hostile, Sequence, Target, conforms,
-                            state, valid_arguments, values_for)
-from run_checks import (BORROW_MESSAGES, CONFIG_MESSAGES, U64, address_space, check_lineage, needs_real_allocator,
-                        panic_type, run)
+from hostile_values import (
+    ABSURD,
+    ANYTHING,
+    ATTRIBUTES,
+    CLASSES,
+    FLOATS,
+    Hostile,
+    Sequence,
+    Target,
+    conforms,
+    state,
+    valid_arguments,
+    values_for,
+)
+from run_checks import (
+    BORROW_MESSAGES,
+    CONFIG_MESSAGES,
+    U64,
+    address_space,
+    check_lineage,
+    needs_real_allocator,
+    panic_type,
+    run,
+)
 from travok import (
     Chromosome,
     ConvergenceKinds,
@@ -65,7 +85,7 @@ def test_constructor_argument_is_converted_or_refused(cls, index, data):
     arguments[index] = value
     try:
         made = cls(*arguments)
-    except Exception as error:  # noqa: BLE001 - which exceptions may arrive is what is checked
+    except Exception as error:  # which exceptions may arrive is what is checked
         check_refusal(error, name)
         return
     assert type(made) is cls
@@ -83,7 +103,7 @@ def test_assignment_stores_a_converted_value_or_nothing(cls, name, kind, data):
     Target.obj, Target.name, Target.kind, Target.log = target, name, kind, []
     try:
         setattr(target, name, value)
-    except Exception as error:  # noqa: BLE001
+    except Exception as error:
         check_refusal(error, name, allowed_values=())
         # What the caller's own hooks assigned meanwhile stays; the failed assignment adds nothing.
         assert state(target) == (Target.log[-1] if Target.log else before)
@@ -103,7 +123,7 @@ def test_assignment_stores_a_converted_value_or_nothing(cls, name, kind, data):
 def test_any_call_of_a_constructor_is_bound_or_refused(cls, args, kwargs):
     try:
         made = cls(*args, **kwargs)
-    except Exception as error:  # noqa: BLE001
+    except Exception as error:
         assert isinstance(error, (TypeError, OverflowError, ValueError, MemoryError, Hostile)), repr(error)
         if isinstance(error, TypeError):
             message = str(error)
@@ -123,7 +143,7 @@ def test_comparison_with_anything_is_a_bool_or_not_implemented(cls, other):
     assert type(equal) is bool
     assert (made != other) is (not equal)
     with pytest.raises(TypeError):
-        made < other  # noqa: B015 - the ordering is refused whatever the operand
+        made < other  # the ordering is refused whatever the operand
 
 
 # --- sequence_sga ------------------------------------------------------------
@@ -148,7 +168,7 @@ def test_sequence_sga_argument_is_extracted_or_refused(index, value):
         lineage = sequence_sga(*arguments)
     except PANIC:
         return  # another settings object may ask for a run that faults
-    except Exception as error:  # noqa: BLE001
+    except Exception as error:
         if isinstance(error, TypeError):
             assert str(error).startswith(f"argument '{NAMES[index]}': "), str(error)
         elif isinstance(error, ValueError):

@@ -55,7 +55,7 @@ def test_members_read_back_as_new_copies_in_order(members):
     assert type(read) is list
     assert read == list(members)
     assert all(type(member) is Chromosome for member in read)
-    assert all(copy is not original for copy, original in zip(read, members))
+    assert all(copy is not original for copy, original in zip(read, members, strict=True))
     assert population.chromosomes[0] is not population.chromosomes[0]
 
 
