@@ -2,8 +2,8 @@
 
     python benchmarks/child.py IMPLEMENTATION SIZE      (IMPLEMENTATION: travok, numpy or deap)
 
-The clocks (wall and process CPU time) run around the implementation's `run` only: interpreter start, imports, making the
-matrix and putting it in the implementation's own form all happen before. The baseline is the
+The clocks (wall and process CPU time) run around the implementation's `run` only: interpreter
+start, imports, making the matrix and putting it in the implementation's own form all happen before. The baseline is the
 resident size just before the run. The peak is the high-water mark after it, reset to the baseline
 first where the kernel allows it, so making the matrix cannot hide the run's own peak. It is read
 from VmHWM: getrusage's ru_maxrss also carries the high-water mark of the process that spawned this
@@ -19,7 +19,8 @@ import json
 import resource
 import sys
 import time
-from typing import Any, Callable
+from collections.abc import Callable
+from typing import Any
 
 from job import Job, feedback_marks, make_matrix, parse_job
 
@@ -92,10 +93,9 @@ def main(argv: list[str]) -> None:
     if outcome.kept_populations != job.n_generations:
         raise RuntimeError(f"{implementation}: kept {outcome.kept_populations} populations")
 
-    report: dict[str, Any] = dict(implementation=implementation, size=job.label, seconds=seconds, cpu_seconds=cpu_seconds,
-                                  peak_rss=peak,
-                                  maxrss=maxrss, baseline_rss=baseline, peak_reset=peak_reset,
-                                  best_fitness=outcome.best_fitness)
+    report: dict[str, Any] = dict(implementation=implementation, size=job.label, seconds=seconds,
+                                  cpu_seconds=cpu_seconds, peak_rss=peak, maxrss=maxrss, baseline_rss=baseline,
+                                  peak_reset=peak_reset, best_fitness=outcome.best_fitness)
     if hasattr(module, "read_back"):
         report.update(read_back_costs(job, module, result))
     print(json.dumps(report))

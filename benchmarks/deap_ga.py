@@ -79,7 +79,7 @@ def run(job: Job, marks: Marks) -> Run:
 
     def step(generation: int, population: list[Any]) -> None:
         invalid = [individual for individual in population if not individual.fitness.valid]
-        for individual, fitness in zip(invalid, toolbox.map(toolbox.evaluate, invalid)):
+        for individual, fitness in zip(invalid, toolbox.map(toolbox.evaluate, invalid), strict=True):
             individual.fitness.values = fitness
         hall_of_fame.update(population)
         logbook.record(gen=generation, nevals=len(invalid), **stats.compile(population))

@@ -86,7 +86,7 @@ def mutate(rng: np.random.Generator, population: np.ndarray, fitness: np.ndarray
     rows, positions = np.nonzero(rng.random((len(mutated), length)) <= p_swap)
     partners = rng.integers(0, length - 1, size=len(rows))
     partners += partners >= positions
-    for row, i, j in zip(mutated[rows].tolist(), positions.tolist(), partners.tolist()):
+    for row, i, j in zip(mutated[rows].tolist(), positions.tolist(), partners.tolist(), strict=True):
         genes = population[row]
         genes[i], genes[j] = genes[j], genes[i]
 

@@ -6,7 +6,6 @@ fitness statistics every generation, a hall of fame of one, the last n_generatio
 from __future__ import annotations
 
 import travok
-
 from job import Job, Outcome
 
 

@@ -28,13 +28,13 @@ def inputs() -> dict[str, object]:
     travok_dsm.Dsm(MARKS, TASKS).to_csv(text)
     made["csv"] = travok_dsm.Dsm.read_csv(io.StringIO(text.getvalue()))
     made["edges"] = travok_dsm.Dsm.from_edges(
-        [(TASKS[row], TASKS[column]) for row, column in zip(*np.nonzero(MARKS))], labels=TASKS)
+        [(TASKS[row], TASKS[column]) for row, column in zip(*np.nonzero(MARKS), strict=True)], labels=TASKS)
     try:
         import networkx
 
         # An arc u -> v means "u depends on v".
         made["networkx"] = networkx.DiGraph(
-            [(TASKS[row], TASKS[column]) for row, column in zip(*np.nonzero(MARKS))])
+            [(TASKS[row], TASKS[column]) for row, column in zip(*np.nonzero(MARKS), strict=True)])
     except ImportError:
         pass
     try:

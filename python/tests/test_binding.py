@@ -9,15 +9,12 @@ import weakref
 import pytest
 
 import travok
+from conftest import Float, Index, raised
 from run_checks import needs_real_allocator
 from travok import Chromosome, Population
 
 HallOfFame = getattr(travok, "HallOfFame", None)
 sequence_sga = getattr(travok, "sequence_sga", None)
-
-
-def raised(excinfo):
-    return str(excinfo.value)
 
 
 def twin(qualname, parameters):
@@ -35,7 +32,8 @@ BINDING_ERRORS = [
     pytest.param(Chromosome, (), {}, "Chromosome.__new__() missing 1 required positional argument: 'genes'",
                  id="missing-one"),
     pytest.param(Chromosome, (), {"fitness": 1.0},
-                 "Chromosome.__new__() missing 1 required positional argument: 'genes'", id="missing-one-given-optional"),
+                 "Chromosome.__new__() missing 1 required positional argument: 'genes'",
+                 id="missing-one-given-optional"),
     pytest.param(Population, (), {},
                  "Population.__new__() missing 2 required positional arguments: 'chromosomes' and 'generation'",
                  id="missing-two"),
@@ -150,7 +148,8 @@ SGA_PARAMETERS = ["settings", "generator", "evaluator", "recorder", "selector", 
     ("args", "kwargs", "message"),
     [
         pytest.param((), {}, "sequence_sga() missing 8 required positional arguments: 'settings', 'generator', "
-                     "'evaluator', 'recorder', 'selector', 'crossover', 'mutator', and 'convergence'", id="missing-all"),
+                     "'evaluator', 'recorder', 'selector', 'crossover', 'mutator', and 'convergence'",
+                     id="missing-all"),
         pytest.param((0,) * 9, {}, "sequence_sga() takes 8 positional arguments but 9 were given", id="too-many"),
         pytest.param((0,) * 9, {"colour": 1}, "sequence_sga() got an unexpected keyword argument 'colour'",
                      id="unexpected-before-too-many"),
@@ -166,14 +165,6 @@ def test_function_binding_uses_the_same_rules(args, kwargs, message):
 
 # --- conversion errors -----------------------------------------------------
 
-class IndexRaises:
-    def __init__(self, error):
-        self.error = error
-
-    def __index__(self):
-        raise self.error
-
-
 def chained_type_error():
     try:
         raise KeyError("k")
@@ -186,7 +177,7 @@ def chained_type_error():
 def test_prefixed_type_error_keeps_its_cause():
     original = chained_type_error()
     with pytest.raises(TypeError) as excinfo:
-        Chromosome([IndexRaises(original)])
+        Chromosome([Index(original)])
     assert raised(excinfo) == "argument 'genes': inner"
     assert excinfo.value.__cause__ is original.__cause__
 
@@ -194,24 +185,16 @@ def test_prefixed_type_error_keeps_its_cause():
 def test_attribute_assignment_prefixes_with_attribute_name():
     population = Population([], 0)
     with pytest.raises(TypeError) as excinfo:
-        population.generation = IndexRaises(TypeError("no number"))
+        population.generation = Index(TypeError("no number"))
     assert raised(excinfo) == "argument 'generation': no number"
-
-
-class FloatRaises:
-    def __init__(self, error):
-        self.error = error
-
-    def __float__(self):
-        raise self.error
 
 
 # Each conversion site with a hostile object raising the given error.
 HOSTILE_SITES = [
-    pytest.param(lambda error: Chromosome([1, IndexRaises(error)]), "genes", id="gene-index"),
-    pytest.param(lambda error: Chromosome([1], FloatRaises(error)), "fitness", id="fitness-float"),
-    pytest.param(lambda error: Chromosome([1], IndexRaises(error)), "fitness", id="fitness-index"),
-    pytest.param(lambda error: Population([], IndexRaises(error)), "generation", id="generation-index"),
+    pytest.param(lambda error: Chromosome([1, Index(error)]), "genes", id="gene-index"),
+    pytest.param(lambda error: Chromosome([1], Float(error)), "fitness", id="fitness-float"),
+    pytest.param(lambda error: Chromosome([1], Index(error)), "fitness", id="fitness-index"),
+    pytest.param(lambda error: Population([], Index(error)), "generation", id="generation-index"),
 ]
 
 

@@ -9,11 +9,6 @@ MATRIX_KINDS = ["FeedbackDistance", "FeedbackMarks", "LowerLeftDistance"]
 WRONG_KIND = "wrong evaluator kind, only those in the EvaluatorMatrix.kinds() set are valid."
 
 
-class HostileFloat:
-    def __float__(self):
-        raise ValueError("no float here")
-
-
 def test_docstrings_and_signatures():
     assert EvaluatorMatrix.__doc__ == "Matrix evaluation with the given kind and optional fitness offset."
     assert EvaluatorMatrix.__text_signature__ == "(kind, matrix, offset=None)"
@@ -72,16 +67,11 @@ def test_offset_defaults_to_none_and_matrix_is_not_checked_for_squareness():
         ((5, "x", -1), TypeError, "argument 'kind': 'int' object cannot be cast as 'EvaluatorKinds'"),
         ((EvaluatorKinds.Value, "x"), TypeError, "argument 'matrix': Can't extract `str` to `Vec`"),
         ((EvaluatorKinds.Value, [1.0], -1), OverflowError, "can't convert negative int to unsigned"),
-        ((EvaluatorKinds.Value, [1.0], 1.5), TypeError, "argument 'offset': 'float' object cannot be interpreted as an integer"),
-        ((1, [1.0]), TypeError, "argument 'kind': 'int' object cannot be cast as 'EvaluatorKinds'"),
-        ((EvaluatorKinds.FeedbackMarks, {1.0}), TypeError, "argument 'matrix': 'set' object cannot be cast as 'Sequence'"),
-        ((EvaluatorKinds.FeedbackMarks, [1.0, "a"]), TypeError, "argument 'matrix': must be real number, not str"),
-        ((EvaluatorKinds.FeedbackMarks, [HostileFloat()]), ValueError, "no float here"),
-        ((EvaluatorKinds.FeedbackMarks,), TypeError, "EvaluatorMatrix.__new__() missing 1 required positional argument: 'matrix'"),
+        ((EvaluatorKinds.FeedbackMarks,), TypeError,
+         "EvaluatorMatrix.__new__() missing 1 required positional argument: 'matrix'"),
     ],
     ids=["value-kind", "value-kind-empty", "kind-converted-first", "matrix-before-kind-check",
-         "offset-before-kind-check", "float-offset", "int-kind", "set-matrix", "str-cell", "hostile-cell",
-         "missing-matrix"],
+         "offset-before-kind-check", "missing-matrix"],
 )
 def test_matrix_constructor_refusals(arguments, error, message):
     with pytest.raises(error) as caught:
@@ -174,26 +164,6 @@ def test_ordering_and_hashing_are_refused():
         hash(matrix())
     with pytest.raises(TypeError):
         hash(EvaluatorValue(1.0))
-
-
-@pytest.mark.parametrize(
-    "given, error, message",
-    [
-        ("1.0", TypeError, "argument 'value': must be real number, not str"),
-        (None, TypeError, "argument 'value': must be real number, not NoneType"),
-        (2**1024, OverflowError, "int too large to convert to float"),
-        (HostileFloat(), ValueError, "no float here"),
-    ],
-    ids=["str", "none", "int-beyond-float", "hostile-__float__"],
-)
-def test_value_refusals(given, error, message):
-    with pytest.raises(error) as caught:
-        EvaluatorValue(given)
-    assert str(caught.value) == message
-    built = EvaluatorValue(4.5)
-    with pytest.raises(error):
-        built.value = given
-    assert built.value == 4.5
 
 
 def test_value_reads_back_as_float():

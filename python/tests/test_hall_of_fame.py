@@ -63,48 +63,14 @@ def test_uniques_accepts_sets_of_sequences(given, stored):
     assert HallOfFame([], given, 1).uniques == stored
 
 
-@pytest.mark.parametrize(
-    "uniques, error, message",
-    [
-        ([(1, 2)], TypeError, "argument 'uniques': 'list' object cannot be cast as 'set'"),
-        ({1: 2}, TypeError, "argument 'uniques': 'dict' object cannot be cast as 'set'"),
-        ("ab", TypeError, "argument 'uniques': 'str' object cannot be cast as 'set'"),
-        ({"ab"}, TypeError, "argument 'uniques': Can't extract `str` to `Vec`"),
-        ({5}, TypeError, "argument 'uniques': 'int' object cannot be cast as 'Sequence'"),
-        ({(1, "a")}, TypeError, "argument 'uniques': 'str' object cannot be interpreted as an integer"),
-        ({(1.5,)}, TypeError, "argument 'uniques': 'float' object cannot be interpreted as an integer"),
-        ({(-1,)}, OverflowError, "can't convert negative int to unsigned"),
-        ({(2**64,)}, OverflowError, "int too big to convert"),
-    ],
-    ids=["list", "dict", "str", "str-element", "int-element", "str-gene", "float-gene", "negative-gene",
-         "gene-beyond-64-bits"],
-)
-def test_uniques_refusals(uniques, error, message):
-    with pytest.raises(error) as caught:
-        HallOfFame([], uniques, 1)
-    assert str(caught.value) == message
-
-
-@pytest.mark.parametrize(
-    "arguments, error, message",
-    [
-        ((), TypeError,
-         "HallOfFame.__new__() missing 3 required positional arguments: 'chromosomes', 'uniques', and 'capacity'"),
-        (([], set()), TypeError, "HallOfFame.__new__() missing 1 required positional argument: 'capacity'"),
-        (("ab", set(), 1), TypeError, "argument 'chromosomes': Can't extract `str` to `Vec`"),
-        (([Chromosome([1]), 5], set(), 1), TypeError, "argument 'chromosomes': 'int' object cannot be cast as 'Chromosome'"),
-        (([], set(), -1), OverflowError, "can't convert negative int to unsigned"),
-        (([], set(), 1.0), TypeError, "argument 'capacity': 'float' object cannot be interpreted as an integer"),
-        # Arguments convert in order: the bad chromosomes are reported before the bad uniques.
-        ((5, [], 1), TypeError, "argument 'chromosomes': 'int' object cannot be cast as 'Sequence'"),
-    ],
-    ids=["no-arguments", "missing-capacity", "str-chromosomes", "foreign-member", "negative-capacity",
-         "float-capacity", "first-failure-wins"],
-)
-def test_constructor_refusals(arguments, error, message):
-    with pytest.raises(error) as caught:
-        HallOfFame(*arguments)
-    assert str(caught.value) == message
+def test_missing_arguments():
+    with pytest.raises(TypeError) as caught:
+        HallOfFame()
+    assert str(caught.value) == (
+        "HallOfFame.__new__() missing 3 required positional arguments: 'chromosomes', 'uniques', and 'capacity'")
+    with pytest.raises(TypeError) as caught:
+        HallOfFame([], set())
+    assert str(caught.value) == "HallOfFame.__new__() missing 1 required positional argument: 'capacity'"
 
 
 def test_reads_are_copies():
@@ -128,24 +94,6 @@ def test_assignment_replaces_each_field():
     hall.uniques = frozenset({(2, 0, 1)})
     hall.capacity = 2**64 - 1
     assert hall == HallOfFame(members(), {(2, 0, 1)}, 2**64 - 1)
-
-
-@pytest.mark.parametrize(
-    "attribute, value, message",
-    [
-        ("chromosomes", [Chromosome([1]), None], "argument 'chromosomes': 'NoneType' object cannot be cast as 'Chromosome'"),
-        ("uniques", {(3,), (4, "x")}, "argument 'uniques': 'str' object cannot be interpreted as an integer"),
-        ("uniques", [(3,)], "argument 'uniques': 'list' object cannot be cast as 'set'"),
-        ("capacity", None, "argument 'capacity': 'NoneType' object cannot be interpreted as an integer"),
-    ],
-    ids=["chromosomes", "uniques-element", "uniques-list", "capacity"],
-)
-def test_failed_assignment_leaves_the_object_unchanged(attribute, value, message):
-    hall = HallOfFame(members(), {(2, 0, 1)}, 2)
-    with pytest.raises(TypeError) as caught:
-        setattr(hall, attribute, value)
-    assert str(caught.value) == message
-    assert hall == HallOfFame(members(), {(2, 0, 1)}, 2)
 
 
 @pytest.mark.parametrize("attribute", ["chromosomes", "uniques", "capacity"])

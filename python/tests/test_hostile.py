@@ -1,13 +1,36 @@
 """Hostile input: arbitrary Python values for every constructor argument, every attribute and every
 argument of sequence_sga. Whatever arrives, the module answers with one of a few exception types and
 its documented messages, keeps what it held when a call fails, and never ends the process."""
+import array
+
 import pytest
 from hypothesis import HealthCheck, given, settings, strategies as st
 
-from hostile_values import (ABSURD, ANYTHING, ATTRIBUTES, CLASSES, FLOATS, Hostile, Sequence, Target, conforms,
-                            state, valid_arguments, values_for)
-from run_checks import (BORROW_MESSAGES, CONFIG_MESSAGES, U64, address_space, check_lineage, needs_real_allocator,
-                        panic_type, run)
+from conftest import Float
+from hostile_values import (
+    ABSURD,
+    ANYTHING,
+    ATTRIBUTES,
+    CLASSES,
+    FLOATS,
+    Hostile,
+    Sequence,
+    Target,
+    conforms,
+    state,
+    valid_arguments,
+    values_for,
+)
+from run_checks import (
+    BORROW_MESSAGES,
+    CONFIG_MESSAGES,
+    U64,
+    address_space,
+    check_lineage,
+    needs_real_allocator,
+    panic_type,
+    run,
+)
 from travok import (
     Chromosome,
     ConvergenceKinds,
@@ -65,7 +88,7 @@ def test_constructor_argument_is_converted_or_refused(cls, index, data):
     arguments[index] = value
     try:
         made = cls(*arguments)
-    except Exception as error:  # noqa: BLE001 - which exceptions may arrive is what is checked
+    except Exception as error:  # which exceptions may arrive is what is checked
         check_refusal(error, name)
         return
     assert type(made) is cls
@@ -83,7 +106,7 @@ def test_assignment_stores_a_converted_value_or_nothing(cls, name, kind, data):
     Target.obj, Target.name, Target.kind, Target.log = target, name, kind, []
     try:
         setattr(target, name, value)
-    except Exception as error:  # noqa: BLE001
+    except Exception as error:
         check_refusal(error, name, allowed_values=())
         # What the caller's own hooks assigned meanwhile stays; the failed assignment adds nothing.
         assert state(target) == (Target.log[-1] if Target.log else before)
@@ -103,7 +126,7 @@ def test_assignment_stores_a_converted_value_or_nothing(cls, name, kind, data):
 def test_any_call_of_a_constructor_is_bound_or_refused(cls, args, kwargs):
     try:
         made = cls(*args, **kwargs)
-    except Exception as error:  # noqa: BLE001
+    except Exception as error:
         assert isinstance(error, (TypeError, OverflowError, ValueError, MemoryError, Hostile)), repr(error)
         if isinstance(error, TypeError):
             message = str(error)
@@ -123,7 +146,109 @@ def test_comparison_with_anything_is_a_bool_or_not_implemented(cls, other):
     assert type(equal) is bool
     assert (made != other) is (not equal)
     with pytest.raises(TypeError):
-        made < other  # noqa: B015 - the ordering is refused whatever the operand
+        made < other  # the ordering is refused whatever the operand
+
+
+# --- exact refusals -----------------------------------------------------------
+
+STR_TO_VEC = "Can't extract `str` to `Vec`"
+NEGATIVE, TOO_BIG = "can't convert negative int to unsigned", "int too big to convert"
+NOT_AN_INTEGER = "'{}' object cannot be interpreted as an integer"
+RANGE = "out of range integral type conversion attempted"
+
+
+class FloatReturnsStr:
+    def __float__(self):
+        return "x"
+
+
+def float_conversion_message(value):
+    """The interpreter's own message for a value no float comes out of (3.15 reworded it):
+    array('d') converts its items by the same call the module makes."""
+    with pytest.raises(TypeError) as excinfo:
+        array.array("d", [value])
+    return str(excinfo.value)
+
+
+# What each converter refuses: (value, exception, message). A TypeError's message follows
+# "argument '<name>': ", the parameter or attribute being converted; other errors pass unprefixed.
+# An optional kind takes None and refuses the rest as its value's kind does.
+REFUSALS = {
+    "u64": [(-1, OverflowError, NEGATIVE), (2**64, OverflowError, TOO_BIG),
+            (1.0, TypeError, NOT_AN_INTEGER.format("float")), ("1", TypeError, NOT_AN_INTEGER.format("str")),
+            (None, TypeError, NOT_AN_INTEGER.format("NoneType"))],
+    "u8": [(256, OverflowError, RANGE), (-1, OverflowError, RANGE), (2**63 - 1, OverflowError, RANGE),
+           (2**70, OverflowError, "Python int too large to convert to C long"),
+           (3.0, TypeError, NOT_AN_INTEGER.format("float")), ("3", TypeError, NOT_AN_INTEGER.format("str"))],
+    "f64": [("x", TypeError, "must be real number, not str"), ([1.0], TypeError, "must be real number, not list"),
+            (None, TypeError, "must be real number, not NoneType"),
+            (2**1024, OverflowError, "int too large to convert to float"),
+            (FloatReturnsStr(), TypeError, float_conversion_message(FloatReturnsStr())),
+            (Float(ValueError), ValueError, "float")],
+    "genes": [("12", TypeError, STR_TO_VEC), (type("Text", (str,), {})("1"), TypeError, STR_TO_VEC),
+              ({1, 2}, TypeError, "'set' object cannot be cast as 'Sequence'"),
+              ({1: 2}, TypeError, "'dict' object cannot be cast as 'Sequence'"),
+              (None, TypeError, "'NoneType' object cannot be cast as 'Sequence'"),
+              (iter([1]), TypeError, "'list_iterator' object cannot be cast as 'Sequence'"),
+              ([7, 8, 9.5, 10], TypeError, NOT_AN_INTEGER.format("float")),
+              ([1, "2"], TypeError, NOT_AN_INTEGER.format("str")),
+              ([-1], OverflowError, NEGATIVE), ([2**64], OverflowError, TOO_BIG)],
+    "matrix": [("abc", TypeError, STR_TO_VEC), ({1.0}, TypeError, "'set' object cannot be cast as 'Sequence'"),
+               ([1.0, "a"], TypeError, "must be real number, not str"), ([Float(ValueError)], ValueError, "float")],
+    "chromosomes": [("ab", TypeError, STR_TO_VEC), ({1, 2}, TypeError, "'set' object cannot be cast as 'Sequence'"),
+                    (5, TypeError, "'int' object cannot be cast as 'Sequence'"),
+                    (Chromosome([1]), TypeError, "'Chromosome' object cannot be cast as 'Sequence'"),
+                    ([Chromosome([1]), 5], TypeError, "'int' object cannot be cast as 'Chromosome'"),
+                    ([Chromosome([1]), None], TypeError, "'NoneType' object cannot be cast as 'Chromosome'"),
+                    ([Population([], 0)], TypeError, "'Population' object cannot be cast as 'Chromosome'"),
+                    ([[1, 2]], TypeError, "'list' object cannot be cast as 'Chromosome'")],
+    "populations": [("ab", TypeError, STR_TO_VEC),
+                    ([Population([], 1), 5], TypeError, "'int' object cannot be cast as 'Population'")],
+    "records": [("ab", TypeError, STR_TO_VEC),
+                ([Population([], 1)], TypeError, "'Population' object cannot be cast as 'FitnessStatistics'")],
+    "hall_of_fame": [(None, TypeError, "'NoneType' object cannot be cast as 'HallOfFame'")],
+    "geneset": [([(1, 2)], TypeError, "'list' object cannot be cast as 'set'"),
+                ({1: 2}, TypeError, "'dict' object cannot be cast as 'set'"),
+                ("ab", TypeError, "'str' object cannot be cast as 'set'"), ({"ab"}, TypeError, STR_TO_VEC),
+                ({5}, TypeError, "'int' object cannot be cast as 'Sequence'"),
+                ({(3,), (4, "x")}, TypeError, NOT_AN_INTEGER.format("str")),
+                ({(1.5,)}, TypeError, NOT_AN_INTEGER.format("float")),
+                ({(-1,)}, OverflowError, NEGATIVE), ({(2**64,)}, OverflowError, TOO_BIG)],
+    "evaluator_kind": [(1, TypeError, "'int' object cannot be cast as 'EvaluatorKinds'")],
+}
+REFUSAL_CASES = [
+    pytest.param(cls, index, value, error, message, id=f"{cls.__name__}-{name}-{error.__name__}-{case}")
+    for cls, fields in CLASSES.items() for index, (name, kind) in enumerate(fields)
+    for case, (value, error, message) in enumerate(REFUSALS[kind.removeprefix("opt_")])
+    if value is not None or not kind.startswith("opt_")
+]
+
+
+@pytest.mark.parametrize(("cls", "index", "value", "error", "message"), REFUSAL_CASES)
+def test_refusal_is_exact_and_an_assignment_stores_nothing(cls, index, value, error, message):
+    name = CLASSES[cls][index][0]
+    expected = f"argument '{name}': {message}" if error is TypeError else message
+    arguments = valid_arguments(cls)
+    arguments[index] = value
+    with pytest.raises(error) as caught:
+        cls(*arguments)
+    assert type(caught.value) is error
+    assert str(caught.value) == expected
+    if ATTRIBUTES[cls]:
+        made = cls(*valid_arguments(cls))
+        before = state(made)
+        with pytest.raises(error) as caught:
+            setattr(made, name, value)
+        assert str(caught.value) == expected
+        assert state(made) == before
+
+
+@pytest.mark.parametrize("cls", [cls for cls in CLASSES if len(CLASSES[cls]) > 1], ids=lambda cls: cls.__name__)
+def test_arguments_convert_in_parameter_order(cls):
+    """Every argument refused, given by keyword in reverse: the first parameter is the one reported."""
+    with pytest.raises(TypeError) as caught:
+        cls(**{name: object() for name, _ in reversed(CLASSES[cls])})
+    assert str(caught.value).startswith(f"argument '{CLASSES[cls][0][0]}': "), str(caught.value)
 
 
 # --- sequence_sga ------------------------------------------------------------
@@ -148,7 +273,7 @@ def test_sequence_sga_argument_is_extracted_or_refused(index, value):
         lineage = sequence_sga(*arguments)
     except PANIC:
         return  # another settings object may ask for a run that faults
-    except Exception as error:  # noqa: BLE001
+    except Exception as error:
         if isinstance(error, TypeError):
             assert str(error).startswith(f"argument '{NAMES[index]}': "), str(error)
         elif isinstance(error, ValueError):

@@ -2,6 +2,7 @@
 import pytest
 
 import travok
+from conftest import Index
 from travok import (
     ConvergenceKinds,
     CrossoverKinds,
@@ -29,19 +30,6 @@ KIND_IDS = [kinds.__name__ for kinds, *_ in KINDS]
 MEMBERS = [(kinds, name, value) for kinds, names, *_ in KINDS for value, name in enumerate(names)]
 MEMBER_IDS = [f"{kinds.__name__}.{name}" for kinds, name, _ in MEMBERS]
 CONSTRUCTIBLE = [kinds for kinds, _, _, signature in KINDS if signature is not None]
-
-
-class Index:
-    def __init__(self, value):
-        self.value = value
-
-    def __index__(self):
-        return self.value
-
-
-class HostileIndex:
-    def __index__(self):
-        raise ValueError("no index here")
 
 
 @pytest.mark.parametrize("kinds, names, doc, signature", KINDS, ids=KIND_IDS)
@@ -112,7 +100,7 @@ def test_parameterless_roles_cannot_be_instantiated(kinds):
         (CrossoverKinds.SimulatedBinary, Index(2), False),
         (EvaluatorKinds.FeedbackDistance, -0, True),
         (EvaluatorKinds.FeedbackDistance, 2**64, False),
-        (EvaluatorKinds.FeedbackDistance, HostileIndex(), False),
+        (EvaluatorKinds.FeedbackDistance, Index(ValueError), False),
         (RecorderKinds.FitnessStatistics, EvaluatorKinds.FeedbackDistance, False),
         (SelectorKinds.Random, RecorderKinds.HdrHistogram, False),
         (EvaluatorKinds.Value, None, False),

@@ -8,6 +8,7 @@ import os
 import signal
 import subprocess
 import sys
+from itertools import pairwise
 
 import pytest
 
@@ -56,7 +57,7 @@ def measure(action):
             action()
         gc.collect()
         marks.append((sys.gettotalrefcount(), sys.getallocatedblocks()))
-    growth = [(after[0] - before[0], after[1] - before[1]) for before, after in zip(marks, marks[1:])]
+    growth = [(after[0] - before[0], after[1] - before[1]) for before, after in pairwise(marks)]
     return min(g[0] for g in growth), min(g[1] for g in growth)
 
 
@@ -194,7 +195,7 @@ KINDS = [EvaluatorKinds, RecorderKinds, SelectorKinds, ConvergenceKinds, Crossov
 def construct(name):
     made = objects()[name]
     values = [getattr(made, attribute) for attribute in ATTRIBUTES[name]]
-    keywords = dict(zip(ATTRIBUTES[name], values))
+    keywords = dict(zip(ATTRIBUTES[name], values, strict=True))
     cls = CLASSES[name]
     return lambda: (cls(*values), cls(**keywords))
 
@@ -209,7 +210,7 @@ def assign(name):
     values = [getattr(made, attribute) for attribute in ATTRIBUTES[name]]
 
     def action():
-        for attribute, value in zip(ATTRIBUTES[name], values):
+        for attribute, value in zip(ATTRIBUTES[name], values, strict=True):
             setattr(made, attribute, value)
         for attribute in set(ATTRIBUTES[name]) & OPTIONAL:
             setattr(made, attribute, None)
@@ -224,7 +225,7 @@ def compare(name):
         assert left == right and not (left != right) and left == left
         assert left != 1 and not (left == "x")
         try:
-            left < right  # noqa: B015
+            left < right
         except TypeError:
             pass
         try:

@@ -117,11 +117,11 @@ def record_fields(record):
 
 def assert_records_match_populations(lineage):
     # Both lists are newest first, so record i belongs to generations[i] while both exist.
-    for record, population in zip(lineage.records, lineage.generations):
+    for record, population in zip(lineage.records, lineage.generations, strict=False):
         got = record_fields(record)
         expected = reference_record([c.fitness for c in population.chromosomes])
         assert got[0] == expected[0]
-        assert all(same(g, e) for g, e in zip(got[1:], expected[1:])), (got, expected)
+        assert all(same(g, e) for g, e in zip(got[1:], expected[1:], strict=True)), (got, expected)
 
 
 def assert_fitness_matches(lineage, evaluator):

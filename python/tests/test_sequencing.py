@@ -1,6 +1,7 @@
 """sequence_sga before and around a run: binding, argument unions, configuration errors and internal faults."""
 import pytest
 
+from conftest import Index
 from travok import (
     ConvergenceKinds,
     CrossoverBlend,
@@ -121,13 +122,6 @@ def test_signature_and_doc():
 
 # --- argument unions -------------------------------------------------------
 
-class IndexRaises:
-    """An integer-like object: kinds are classes of their own, never read through __index__."""
-
-    def __index__(self):
-        raise RuntimeError("never asked")
-
-
 GENERATOR = [("Kind", "GeneratorKinds")]
 EVALUATOR = [("Matrix", "EvaluatorMatrix"), ("Value", "EvaluatorValue")]
 RECORDER = [("HdrHistogram", "RecorderHdrHistogram"), ("Kind", "RecorderKinds")]
@@ -141,7 +135,7 @@ CONVERGENCE = [("Kind", "ConvergenceKinds")]
     ("argument", "union", "variants", "given"),
     [
         pytest.param("generator", "Generator", GENERATOR, 0, id="generator-int"),
-        pytest.param("generator", "Generator", GENERATOR, IndexRaises(), id="generator-index-like"),
+        pytest.param("generator", "Generator", GENERATOR, Index(RuntimeError), id="generator-index-like"),
         pytest.param("evaluator", "Evaluator", EVALUATOR, EvaluatorKinds.FeedbackMarks, id="evaluator-kind"),
         pytest.param("recorder", "Recorder", RECORDER, SelectorKinds.Roulette, id="recorder-other-kinds"),
         pytest.param("recorder", "Recorder", RECORDER, None, id="recorder-none"),

@@ -18,6 +18,7 @@ from typing import Any, ClassVar, Self, SupportsFloat, SupportsIndex, assert_typ
 import pytest
 
 import travok
+from conftest import Float, Index
 
 STUB_PATH = Path(__file__).resolve().parents[1] / "travok.pyi"
 
@@ -30,26 +31,6 @@ def load_stub() -> dict[str, Any]:
 
 STUB = load_stub()
 STUB_CLASSES = {name: value for name, value in STUB.items() if isinstance(value, type) and name in STUB["__all__"]}
-
-
-class Index:
-    """Only __index__: what SupportsIndex promises."""
-
-    def __init__(self, value: int) -> None:
-        self.value = value
-
-    def __index__(self) -> int:
-        return self.value
-
-
-class Float:
-    """Only __float__: what SupportsFloat promises."""
-
-    def __init__(self, value: float) -> None:
-        self.value = value
-
-    def __float__(self) -> float:
-        return self.value
 
 
 def real(stub_class: type) -> type:

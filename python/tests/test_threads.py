@@ -49,7 +49,7 @@ def start_together(work, n_threads=N_THREADS):
         barrier.wait()
         try:
             work(k)
-        except BaseException as error:  # noqa: BLE001 - reported to the main thread below
+        except BaseException as error:  # reported to the main thread below
             failures[k] = error
 
     threads = [threading.Thread(target=body, args=(k,)) for k in range(n_threads)]
@@ -158,7 +158,8 @@ def test_concurrent_runs_with_faults_and_refusals_leave_the_other_runs_whole(fin
         for i in range(30):
             if (k + i) % 3 == 0:
                 try:
-                    run(SequencingSettings(2, 1.0, 0.0, n_chromosomes=4, n_generations=2), crossover=CrossoverKinds.Point)
+                    run(SequencingSettings(2, 1.0, 0.0, n_chromosomes=4, n_generations=2),
+                        crossover=CrossoverKinds.Point)
                 except PANIC as fault:
                     outcomes[k].append(str(fault))
             elif (k + i) % 3 == 1:

@@ -2,18 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <numeric>
 #include <string>
+
+#include "testing.hpp"
 
 namespace genetic {
 namespace {
-
-Genes identity(std::uint64_t n) {
-  Genes g(n);
-  std::iota(g.begin(), g.end(), Gene{0});
-  return g;
-}
 
 struct GeneratorCase {
   std::string name;
@@ -30,9 +24,7 @@ TEST_P(SequenceGeneratorShapes, EveryChromosomeIsAnUnevaluatedOrdering) {
   ASSERT_EQ(population.size(), c.n_chromosomes);
   for (const auto& chromosome : population) {
     EXPECT_FALSE(chromosome.fitness.has_value());
-    Genes sorted = chromosome.genes;
-    std::sort(sorted.begin(), sorted.end());
-    EXPECT_EQ(sorted, identity(c.n_genes));
+    EXPECT_EQ(sorted(chromosome.genes), identity(c.n_genes));
   }
 }
 

@@ -7,7 +7,7 @@
 #include <string>
 #include <unordered_set>
 
-#include "fault.hpp"
+#include "testing.hpp"
 
 namespace genetic {
 namespace {
@@ -101,12 +101,8 @@ TEST(HallOfFame, NaNGoesLastAndBlocksLaterCandidates) {
 
 TEST(HallOfFame, MissingFitnessFaults) {
   HallOfFame hof = empty(2);
-  try {
-    hof.update(Chromosomes{{{1}, std::nullopt}});
-    FAIL() << "no fault";
-  } catch (const Fault& e) {
-    EXPECT_EQ(std::string(e.what()), "the hall of fame was offered a chromosome without fitness");
-  }
+  EXPECT_EQ(error_text([&] { hof.update(Chromosomes{{{1}, std::nullopt}}); }),
+            "the hall of fame was offered a chromosome without fitness");
   // A member without fitness is met by the scan for a better candidate.
   HallOfFame broken{.chromosomes = {{{1}, std::nullopt}}, .uniques = {{1}}, .capacity = 2};
   EXPECT_THROW(broken.update(with_fitness({3}, 7)), Fault);

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "crossover/ipx.hpp"
-#include "fault.hpp"
 #include "selector/roulette.hpp"
+#include "testing.hpp"
 
 namespace genetic {
 namespace {
@@ -305,12 +305,7 @@ TEST_P(RunSgaFaults, EndsWithAFault) {
   const FaultCase& c = GetParam();
   Operators ops;
   RandomSource rng = RandomSource::from_seed(8);
-  try {
-    ops.run(rng, c.settings);
-    FAIL() << "no fault";
-  } catch (const Fault& e) {
-    EXPECT_EQ(std::string(e.what()), c.message);
-  }
+  EXPECT_EQ(error_text([&] { ops.run(rng, c.settings); }), c.message);
   EXPECT_EQ(ops.evaluator.computed, c.evaluations);
 }
 

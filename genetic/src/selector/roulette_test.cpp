@@ -3,12 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <functional>
 #include <limits>
 #include <string>
 #include <vector>
 
-#include "fault.hpp"
+#include "testing.hpp"
 
 namespace genetic {
 namespace {
@@ -21,15 +20,6 @@ Chromosomes with_fitness(const std::vector<double>& fitness) {
   Chromosomes out;
   for (std::size_t k = 0; k < fitness.size(); ++k) out.push_back(Chromosome{{k}, fitness[k]});
   return out;
-}
-
-void expect_fault(const std::function<void()>& call, const std::string& message) {
-  try {
-    call();
-    ADD_FAILURE() << "no fault, expected \"" << message << "\"";
-  } catch (const Fault& f) {
-    EXPECT_EQ(f.what(), message);
-  }
 }
 
 struct PickCase {
@@ -113,9 +103,9 @@ TEST(RouletteSelector, MissingFitnessFaults) {
   Chromosomes population = with_fitness({1.0, 2.0, 3.0});
   population[1].fitness.reset();
   const std::string message = "roulette selection needs every chromosome to have a fitness";
-  expect_fault([&] { roulette.prepare(population); }, message);
+  EXPECT_EQ(error_text([&] { roulette.prepare(population); }), message);
   auto rng = RandomSource::from_seed(1);
-  expect_fault([&] { roulette.select_indices(rng, population, 0); }, message);
+  EXPECT_EQ(error_text([&] { roulette.select_indices(rng, population, 0); }), message);
 }
 
 TEST(RouletteSelector, EmptyTableFaultsBeforeDrawing) {
@@ -124,8 +114,8 @@ TEST(RouletteSelector, EmptyTableFaultsBeforeDrawing) {
   auto fresh = RandomSource::from_seed(1);
   const Chromosomes population = with_fitness({1.0});
   const std::string message = "roulette selection from an empty weight table";
-  expect_fault([&] { roulette.select_one(rng, population); }, message);
-  expect_fault([&] { roulette.select_indices(rng, Chromosomes{}, 2); }, message);
+  EXPECT_EQ(error_text([&] { roulette.select_one(rng, population); }), message);
+  EXPECT_EQ(error_text([&] { roulette.select_indices(rng, Chromosomes{}, 2); }), message);
   EXPECT_EQ(rng.next_u64(), fresh.next_u64());
 }
 
@@ -134,8 +124,8 @@ TEST(RouletteSelector, PickBeyondPopulationFaults) {
   roulette.prepare(with_fitness({0.0, 0.0, 5.0}));  // any draw above 0 picks index 2
   auto rng = RandomSource::from_seed(1);
   const Chromosomes shorter = with_fitness({1.0});
-  expect_fault([&] { roulette.select_one(rng, shorter); },
-               "roulette selection picked a chromosome beyond the population");
+  EXPECT_EQ(error_text([&] { roulette.select_one(rng, shorter); }),
+            "roulette selection picked a chromosome beyond the population");
 }
 
 // Each pick costs exactly one uniform_f64, in output order.

@@ -5,8 +5,7 @@ import numpy as np
 import pytest
 
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-
-from travok_dsm import Dsm, feedback, partition  # noqa: E402
+from travok_dsm import Dsm, feedback, partition
 
 
 def dsm_of_arcs(size, arcs):
@@ -20,7 +19,7 @@ def reachable_components(marks):
     for middle in range(size):
         for row in range(size):
             if reach[row][middle]:
-                reach[row] = [known or via for known, via in zip(reach[row], reach[middle])]
+                reach[row] = [known or via for known, via in zip(reach[row], reach[middle], strict=True)]
     return {tuple(column for column in range(size) if reach[row][column] and reach[column][row])
             for row in range(size)}
 
@@ -29,7 +28,7 @@ def assert_dependency_order(dsm, blocks):
     place = {element: number for number, block in enumerate(blocks) for element in block}
     assert sorted(place) == list(range(dsm.size))
     rows, columns = dsm.arcs
-    assert all(place[column] <= place[row] for row, column in zip(rows, columns))
+    assert all(place[column] <= place[row] for row, column in zip(rows, columns, strict=True))
 
 
 @pytest.mark.parametrize(

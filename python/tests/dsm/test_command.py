@@ -11,9 +11,8 @@ from pathlib import Path
 import pytest
 
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-
-import travok_dsm  # noqa: E402
-from travok_dsm import Dsm, feedback  # noqa: E402
+import travok_dsm
+from travok_dsm import Dsm, feedback
 
 
 def environment():

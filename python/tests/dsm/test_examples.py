@@ -8,8 +8,7 @@ from pathlib import Path
 import pytest
 
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-
-import travok_dsm  # noqa: E402
+import travok_dsm
 
 EXAMPLES = Path(__file__).resolve().parents[3] / "examples"
 

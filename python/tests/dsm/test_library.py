@@ -43,7 +43,7 @@ def test_candidates_leave_out_tests_and_tools(library):
 def test_library_matrix(library, count, names, arcs):
     made = stdlib_dsm(count, library)
     assert made.labels == names
-    assert set(zip(*(axis.tolist() for axis in made.arcs))) == arcs
+    assert set(zip(*(axis.tolist() for axis in made.arcs), strict=True)) == arcs
 
 
 def test_library_matrix_refuses_more_modules_than_candidates(library):

@@ -1,13 +1,14 @@
 """The picture: every label of a 150-element matrix readable without zooming, and the result drawn
 apart from the best ordering of each generation."""
+from itertools import pairwise
+
 import numpy as np
 import pytest
 
 pytest.importorskip("matplotlib")
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-
-from travok_dsm import Dsm, SgaOptions, sequence  # noqa: E402
-from travok_dsm.picture import figure  # noqa: E402
+from travok_dsm import Dsm, SgaOptions, sequence
+from travok_dsm.picture import figure
 
 SIZE = 150
 
@@ -39,7 +40,7 @@ def test_every_label_is_readable_at_full_size(drawn):
         assert all(box.x0 >= 0 and box.y0 >= 0 and box.x1 <= made.bbox.width and box.y1 <= made.bbox.height
                    for box in boxes)
         along = sorted((box.y0, box.y1) if labels == "y" else (box.x0, box.x1) for box in boxes)
-        assert all(upper <= lower for (_, upper), (lower, _) in zip(along, along[1:]))
+        assert all(upper <= lower for (_, upper), (lower, _) in pairwise(along))
 
 
 def test_the_result_is_the_best_kept_not_a_generations_best(drawn):

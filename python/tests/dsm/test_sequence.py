@@ -11,8 +11,7 @@ import numpy as np
 import pytest
 
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-
-from travok_dsm import Dsm, SgaOptions, feedback, sequence  # noqa: E402
+from travok_dsm import Dsm, SgaOptions, feedback, sequence
 
 SMALL = SgaOptions(chromosomes=50, generations=20)
 
@@ -86,7 +85,7 @@ def test_acyclic_matrix_needs_no_run():
 def graph_of(dsm):
     made = pytest.importorskip("networkx").DiGraph()
     made.add_nodes_from(dsm.labels)
-    made.add_edges_from((dsm.labels[row], dsm.labels[column]) for row, column in zip(*dsm.arcs))
+    made.add_edges_from((dsm.labels[row], dsm.labels[column]) for row, column in zip(*dsm.arcs, strict=True))
     return made
 
 
