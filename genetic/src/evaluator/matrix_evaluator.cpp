@@ -26,7 +26,8 @@ enum class Popcount : std::uint8_t { Portable, Scalar, Vector };
 Popcount best_popcount() noexcept {
 #if GENETIC_X86
   __builtin_cpu_init();
-  if (__builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512vl")) return Popcount::Vector;
+  if (__builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq")) return Popcount::Vector;
   if (__builtin_cpu_supports("popcnt")) return Popcount::Scalar;
 #endif
   return Popcount::Portable;
@@ -64,7 +65,7 @@ template <EvaluatorKind Kind>
 }
 
 template <EvaluatorKind Kind>
-[[gnu::target("popcnt,avx512f,avx512vl,avx512vpopcntdq")]] std::optional<std::uint64_t> lines_vector(
+[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] std::optional<std::uint64_t> lines_vector(
     const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
