@@ -5,6 +5,7 @@
 #include <Python.h>
 
 #include <array>
+#include <cstddef>
 #include <tuple>
 #include <vector>
 
@@ -76,9 +77,15 @@ struct binding::ClassFor<genetic::EvaluatorValue> {
   using type = faces::EvaluatorValueClass;
 };
 
-// Matrix cells convert as a list of floats.
+// Matrix cells convert as a list of floats, rebuilt cell by cell from how they are kept.
 template <>
 struct binding::Converter<genetic::Cells> {
   static genetic::Cells from_py(PyObject* object) { return from_python<std::vector<double>>(object); }
-  static Ref to_py(const genetic::Cells& cells) { return Converter<std::vector<double>>::to_py(cells.values()); }
+  static Ref to_py(const genetic::Cells& cells) {
+    Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(cells.size())));
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+      PyList_SET_ITEM(list.get(), static_cast<Py_ssize_t>(i), to_python(cells[i]).release());
+    }
+    return list;
+  }
 };

@@ -3,13 +3,15 @@
 // copy of the option shares them: handing an option to a run copies a pointer, not a
 // matrix that may hold millions of cells. When they form a square, their marks are
 // packed once, as they are made, and every run over them starts from that packing.
-#include <algorithm>
+//
+// Cells that are all exactly 0.0 or 1.0 (the usual 0/1 matrix) are kept as bits, a
+// 64th of their size, and read back as those floats; any other cells (a -0.0
+// included) are kept as given.
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <optional>
-#include <span>
 #include <vector>
 
 #include "evaluator/mark_matrix.hpp"
@@ -26,22 +28,34 @@ class Cells {
   Cells(std::vector<double> values);  // NOLINT: implicit, a list of cells is a Cells
   Cells(std::initializer_list<double> values) : Cells(std::vector<double>(values)) {}
 
-  std::span<const double> values() const noexcept { return shared_->values; }
-  std::size_t size() const noexcept { return shared_->values.size(); }
-  double operator[](std::size_t i) const noexcept { return shared_->values[i]; }
-  auto begin() const noexcept { return values().begin(); }
-  auto end() const noexcept { return values().end(); }
+  std::size_t size() const noexcept { return shared_->size; }
+  double operator[](std::size_t i) const noexcept {
+    const Shared& s = *shared_;
+    if (s.values.empty()) return s.bit(i) ? 1.0 : 0.0;
+    return s.values[i];
+  }
+  // Whether the cells are kept as bits.
+  bool binary() const noexcept { return shared_->values.empty(); }
 
   // The packed marks, or null when the cells do not form a square.
-  const MarkMatrix* marks() const noexcept { return shared_->marks ? &*shared_->marks : nullptr; }
+  std::shared_ptr<const MarkMatrix> marks() const noexcept {
+    return shared_->marks ? std::shared_ptr<const MarkMatrix>(shared_, &*shared_->marks) : nullptr;
+  }
 
   // Cell by cell as floats (a NaN cell is unequal even to itself), never by identity.
-  friend bool operator==(const Cells& a, const Cells& b) noexcept { return std::ranges::equal(a.values(), b.values()); }
+  friend bool operator==(const Cells& a, const Cells& b) noexcept;
 
  private:
   struct Shared {
-    std::vector<double> values;
-    std::optional<MarkMatrix> marks;
+    std::size_t size = 0;
+    std::vector<double> values;       // empty when binary
+    std::vector<std::uint64_t> bits;  // cell i is bit i, when binary and not a square
+    std::optional<MarkMatrix> marks;  // when binary and a square, its row lines are the bits
+
+    bool bit(std::size_t i) const noexcept {
+      if (marks) return marks->mark(i / marks->dimension(), i % marks->dimension());
+      return (bits[i / 64] >> (i % 64)) & 1;
+    }
   };
   std::shared_ptr<const Shared> shared_;
 };

@@ -1,6 +1,7 @@
 #include "evaluator/evaluator.hpp"
 
 #include <string>
+#include <utility>
 
 #include "evaluator/mark_matrix.hpp"
 #include "evaluator/matrix_evaluator.hpp"
@@ -40,13 +41,13 @@ std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorMatrix& options
     default:
       throw ConfigError("unrecognized evaluator options");
   }
-  const MarkMatrix* marks = options.matrix.marks();
-  if (marks == nullptr) {
+  std::shared_ptr<const MarkMatrix> marks = options.matrix.marks();
+  if (!marks) {
     // The refusal names the truncated root, not a corrected one.
     const std::uint64_t length = options.matrix.size();
     throw ConfigError(matrix_size_message(matrix_dimension(length), length));
   }
-  return make_matrix_evaluator(options.kind, *marks, options.offset.value_or(0));
+  return make_matrix_evaluator(options.kind, std::move(marks), options.offset.value_or(0));
 }
 
 std::unique_ptr<EvaluatorOperator> make_evaluator(const EvaluatorValue& options) {

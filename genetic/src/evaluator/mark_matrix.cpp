@@ -30,6 +30,7 @@ MarkMatrix::MarkMatrix(std::span<const double> cells, std::uint64_t dimension)
     const std::uint64_t row_bit = std::uint64_t{1} << (r % 64);
     for (std::size_t w = 0; w < words_; ++w) {
       row_marks_[r] += static_cast<std::uint64_t>(std::popcount(row[w]));
+      marks_ += static_cast<std::uint64_t>(std::popcount(row[w]));
       for (std::uint64_t bits = row[w]; bits != 0; bits &= bits - 1) {
         const std::uint64_t c = w * 64 + static_cast<std::uint64_t>(std::countr_zero(bits));
         column_lines_[c * words_ + r / 64] |= row_bit;

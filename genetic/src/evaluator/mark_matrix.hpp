@@ -1,8 +1,8 @@
 #pragma once
 // The square matrix a matrix evaluator reads, as its marks packed into bit lines, one
-// per row and one per column: the bit-parallel counting ANDs and counts them, and the
-// plain pairwise loop reads single marks from the row lines. The cells themselves are
-// not kept: whether a cell is a mark is decided once, when the lines are packed.
+// per row and one per column: the line counting ANDs and counts them, and the walk
+// over the marks lists them from the column lines. Whether a cell is a mark is
+// decided once, when the lines are packed.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -36,10 +36,13 @@ class MarkMatrix {
   // The number of marks in a whole row or column.
   std::uint64_t row_marks(std::uint64_t row) const noexcept { return row_marks_[row]; }
   std::uint64_t column_marks(std::uint64_t column) const noexcept { return column_marks_[column]; }
+  // The number of marks in the whole matrix.
+  std::uint64_t marks() const noexcept { return marks_; }
 
  private:
   std::uint64_t dimension_ = 0;
   std::size_t words_ = 0;
+  std::uint64_t marks_ = 0;
   std::vector<std::uint64_t> row_lines_;
   std::vector<std::uint64_t> column_lines_;
   std::vector<std::uint64_t> row_marks_;

@@ -1,183 +1,154 @@
 #include "evaluator/matrix_evaluator.hpp"
 
+#include <optional>
 #include <span>
 #include <utility>
 #include <vector>
 
-#include "evaluator/bit_parallel.hpp"
-#include "evaluator/bit_parallel_avx2.hpp"
 #include "evaluator/fitness_terms.hpp"
-#include "evaluator/pairwise.hpp"
+#include "evaluator/line_count.hpp"
+#include "evaluator/mark_walk.hpp"
 #include "fault.hpp"
 
 #if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
-#define GENETIC_X86_VARIANTS 1
+#define GENETIC_X86 1
 #else
-#define GENETIC_X86_VARIANTS 0
+#define GENETIC_X86 0
 #endif
 
 namespace genetic {
 namespace {
 
-template <EvaluatorKind Kind>
-class MatrixEvaluator;
+// The popcount instructions the line counter is compiled for. A default x86-64 build
+// has none, so the processor is asked once, when an evaluator is made.
+enum class Popcount : std::uint8_t { Portable, Scalar, Vector };
 
-// One instruction-set variant: the whole per-sequence and per-population loops,
-// compiled with the counting inlined.
-template <EvaluatorKind Kind>
-struct Variant {
-  double (*fitness)(const MatrixEvaluator<Kind>&, std::span<const Gene>);
-  void (*population)(const MatrixEvaluator<Kind>&, std::span<Chromosome>);
-};
+Popcount best_popcount() noexcept {
+#if GENETIC_X86
+  __builtin_cpu_init();
+  if (__builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512vl") &&
+      __builtin_cpu_supports("avx512dq")) return Popcount::Vector;
+  if (__builtin_cpu_supports("popcnt")) return Popcount::Scalar;
+#endif
+  return Popcount::Portable;
+}
+
+// The time of one word of a bit line against that of one mark walked, as measured by
+// the evaluator benchmark. Elsewhere than x86 the portable popcount is the machine's own.
+double word_cost(Popcount popcount) noexcept {
+  switch (popcount) {
+    case Popcount::Vector:
+      return 0.12;
+    case Popcount::Scalar:
+      return 0.5;
+    case Popcount::Portable:
+      break;
+  }
+  return GENETIC_X86 ? 2.0 : 0.5;
+}
 
 template <EvaluatorKind Kind>
-Variant<Kind> variant_for(PopcountIsa isa);
+using LineCounter = std::optional<std::uint64_t> (*)(const MarkMatrix&, std::span<const Gene>, std::uint64_t*);
+
+template <EvaluatorKind Kind>
+std::optional<std::uint64_t> lines_portable(const MarkMatrix& matrix, std::span<const Gene> genes,
+                                            std::uint64_t* seen) {
+  return count_lines<Kind>(matrix, genes, seen);
+}
+
+#if GENETIC_X86
+template <EvaluatorKind Kind>
+[[gnu::target("popcnt")]] std::optional<std::uint64_t> lines_scalar(const MarkMatrix& matrix,
+                                                                    std::span<const Gene> genes,
+                                                                    std::uint64_t* seen) {
+  return count_lines<Kind>(matrix, genes, seen);
+}
+
+template <EvaluatorKind Kind>
+[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] std::optional<std::uint64_t> lines_vector(
+    const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
+  return count_lines<Kind>(matrix, genes, seen);
+}
+#endif
+
+template <EvaluatorKind Kind>
+LineCounter<Kind> line_counter(Popcount popcount) noexcept {
+#if GENETIC_X86
+  if (popcount == Popcount::Vector) return &lines_vector<Kind>;
+  if (popcount == Popcount::Scalar) return &lines_scalar<Kind>;
+#endif
+  (void)popcount;
+  return &lines_portable<Kind>;
+}
 
 template <EvaluatorKind Kind>
 class MatrixEvaluator final : public EvaluatorOperator {
  public:
-  MatrixEvaluator(MarkMatrix matrix, std::uint64_t offset, PopcountIsa isa)
+  MatrixEvaluator(std::shared_ptr<const MarkMatrix> matrix, std::uint64_t offset, Counting counting)
       : matrix_(std::move(matrix)),
         offset_(offset),
-        scratch_(matrix_.words(), 0),
-        variant_(variant_for<Kind>(isa)) {}
+        lines_(line_counter<Kind>(best_popcount())),
+        seen_(matrix_->words()),
+        tally_(matrix_->dimension()) {
+    if (counting == Counting::Marks) column_marks_.emplace(*matrix_);
+  }
 
-  double fitness_of(std::span<const Gene> genes) const override { return variant_.fitness(*this, genes); }
+  double fitness_of(std::span<const Gene> genes) const override {
+    return fitness_from_count<Kind>(matrix_->dimension(), count(genes), offset_);
+  }
   void evaluate_population(std::span<Chromosome> chromosomes) const override {
-    variant_.population(*this, chromosomes);
-  }
-
-  [[gnu::always_inline]] double compute(std::span<const Gene> genes) const {
-    std::uint64_t count = 0;
-    if (bit_parallel_count<Kind>(matrix_, genes, scratch_.data(), count)) {
-      return fitness_from_count<Kind>(matrix_.dimension(), count, offset_);
+    for (Chromosome& chromosome : chromosomes) {
+      if (!chromosome.fitness) chromosome.fitness = MatrixEvaluator::fitness_of(chromosome.genes);
     }
-    return pairwise_fitness<Kind>(matrix_, offset_, genes);
   }
-
-#if GENETIC_X86_VARIANTS
-  // The same result, counting fixed-length lines with 256-bit vectors.
-  [[gnu::target("avx2,popcnt"), gnu::always_inline]] double compute_avx2(std::span<const Gene> genes) const {
-    const avx2::LineCount counted = avx2::count<Kind>(matrix_, genes);
-    switch (counted.outcome) {
-      case avx2::LineCount::Outcome::Counted:
-        return fitness_from_count<Kind>(matrix_.dimension(), counted.count, offset_);
-      case avx2::LineCount::Outcome::OtherLength:
-        return compute(genes);
-      case avx2::LineCount::Outcome::NeedsPairwise:
-        break;
-    }
-    return pairwise_fitness<Kind>(matrix_, offset_, genes);
-  }
-#endif
 
  private:
-  MarkMatrix matrix_;
+  std::uint64_t count(std::span<const Gene> genes) const {
+    const std::size_t n = genes.size();
+    if constexpr (Kind == EvaluatorKind::LowerLeftDistance) {
+      if (n == 0) return 0;
+    } else {
+      if (n == 0) fault(kEmptyFeedback);
+      if (n == 1) return 0;  // no pair of positions: no cell read, no index checked
+    }
+    // Every gene is read as a row or a column before the first mark is counted.
+    for (const Gene gene : genes) {
+      if (gene >= matrix_->dimension()) [[unlikely]] fault(kIndexOutOfBounds);
+    }
+    if (column_marks_) return walk_marks<Kind>(*matrix_, *column_marks_, genes, tally_.data());
+    if (const std::optional<std::uint64_t> counted = lines_(*matrix_, genes, seen_.data())) return *counted;
+    return walk_marks<Kind>(*matrix_, ColumnLineMarks(*matrix_), genes, tally_.data());
+  }
+
+  std::shared_ptr<const MarkMatrix> matrix_;
   std::uint64_t offset_;
-  mutable std::vector<std::uint64_t> scratch_;  // one bit line, reused by every evaluation
-  Variant<Kind> variant_;
+  LineCounter<Kind> lines_;
+  std::optional<ColumnMarks> column_marks_;  // only when walking the marks
+  mutable std::vector<std::uint64_t> seen_;  // one bit line, reused by every evaluation
+  mutable std::vector<GeneTally> tally_;     // one entry per row, zero between evaluations
 };
-
-template <EvaluatorKind Kind>
-[[gnu::always_inline]] inline void evaluate_missing(const MatrixEvaluator<Kind>& evaluator,
-                                                    std::span<Chromosome> chromosomes) {
-  for (Chromosome& chromosome : chromosomes) {
-    if (!chromosome.fitness) chromosome.fitness = evaluator.compute(chromosome.genes);
-  }
-}
-
-template <EvaluatorKind Kind>
-[[gnu::flatten]] double fitness_portable(const MatrixEvaluator<Kind>& evaluator, std::span<const Gene> genes) {
-  return evaluator.compute(genes);
-}
-
-template <EvaluatorKind Kind>
-[[gnu::flatten]] void population_portable(const MatrixEvaluator<Kind>& evaluator,
-                                          std::span<Chromosome> chromosomes) {
-  evaluate_missing(evaluator, chromosomes);
-}
-
-#if GENETIC_X86_VARIANTS
-template <EvaluatorKind Kind>
-[[gnu::target("popcnt"), gnu::flatten]] double fitness_popcnt(const MatrixEvaluator<Kind>& evaluator,
-                                                              std::span<const Gene> genes) {
-  return evaluator.compute(genes);
-}
-
-template <EvaluatorKind Kind>
-[[gnu::target("popcnt"), gnu::flatten]] void population_popcnt(const MatrixEvaluator<Kind>& evaluator,
-                                                               std::span<Chromosome> chromosomes) {
-  evaluate_missing(evaluator, chromosomes);
-}
-
-template <EvaluatorKind Kind>
-[[gnu::target("avx2,popcnt"), gnu::flatten]] double fitness_avx2(const MatrixEvaluator<Kind>& evaluator,
-                                                                 std::span<const Gene> genes) {
-  return evaluator.compute_avx2(genes);
-}
-
-template <EvaluatorKind Kind>
-[[gnu::target("avx2,popcnt"), gnu::flatten]] void population_avx2(const MatrixEvaluator<Kind>& evaluator,
-                                                                  std::span<Chromosome> chromosomes) {
-  for (Chromosome& chromosome : chromosomes) {
-    if (!chromosome.fitness) chromosome.fitness = evaluator.compute_avx2(chromosome.genes);
-  }
-}
-#endif
-
-template <EvaluatorKind Kind>
-Variant<Kind> variant_for(PopcountIsa isa) {
-  if (!popcount_isa_supported(isa)) fault("the processor does not support the requested popcount variant");
-#if GENETIC_X86_VARIANTS
-  if (isa == PopcountIsa::Popcnt) return {&fitness_popcnt<Kind>, &population_popcnt<Kind>};
-  if (isa == PopcountIsa::Avx2) return {&fitness_avx2<Kind>, &population_avx2<Kind>};
-#endif
-  return {&fitness_portable<Kind>, &population_portable<Kind>};
-}
 
 }  // namespace
 
-bool popcount_isa_supported(PopcountIsa isa) noexcept {
-  switch (isa) {
-    case PopcountIsa::Portable:
-      return true;
-    case PopcountIsa::Popcnt:
-#if GENETIC_X86_VARIANTS
-      __builtin_cpu_init();
-      return __builtin_cpu_supports("popcnt");
-#else
-      return false;
-#endif
-    case PopcountIsa::Avx2:
-#if GENETIC_X86_VARIANTS
-      __builtin_cpu_init();
-      return __builtin_cpu_supports("avx2") && __builtin_cpu_supports("popcnt");
-#else
-      return false;
-#endif
-  }
-  return false;
+Counting cheaper_counting(EvaluatorKind kind, const MarkMatrix& matrix) noexcept {
+  // Per ordering of D genes: D lines of words() words (two lines each for the
+  // distance kinds), against each mark once.
+  const double lines = static_cast<double>(matrix.dimension()) * static_cast<double>(matrix.words()) *
+                       (kind == EvaluatorKind::FeedbackMarks ? 1.0 : 2.0) * word_cost(best_popcount());
+  return static_cast<double>(matrix.marks()) < lines ? Counting::Marks : Counting::Lines;
 }
 
-PopcountIsa best_popcount_isa() noexcept {
-  if (popcount_isa_supported(PopcountIsa::Avx2)) return PopcountIsa::Avx2;
-  return popcount_isa_supported(PopcountIsa::Popcnt) ? PopcountIsa::Popcnt : PopcountIsa::Portable;
-}
-
-std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind, MarkMatrix matrix,
-                                                         std::uint64_t offset) {
-  return make_matrix_evaluator(kind, std::move(matrix), offset, best_popcount_isa());
-}
-
-std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind, MarkMatrix matrix,
-                                                         std::uint64_t offset, PopcountIsa isa) {
+std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind,
+                                                         std::shared_ptr<const MarkMatrix> matrix,
+                                                         std::uint64_t offset, std::optional<Counting> counting) {
+  const Counting chosen = counting.value_or(cheaper_counting(kind, *matrix));
   switch (kind) {
     case EvaluatorKind::FeedbackMarks:
-      return std::make_unique<MatrixEvaluator<EvaluatorKind::FeedbackMarks>>(std::move(matrix), offset, isa);
+      return std::make_unique<MatrixEvaluator<EvaluatorKind::FeedbackMarks>>(std::move(matrix), offset, chosen);
     case EvaluatorKind::FeedbackDistance:
-      return std::make_unique<MatrixEvaluator<EvaluatorKind::FeedbackDistance>>(std::move(matrix), offset, isa);
+      return std::make_unique<MatrixEvaluator<EvaluatorKind::FeedbackDistance>>(std::move(matrix), offset, chosen);
     case EvaluatorKind::LowerLeftDistance:
-      return std::make_unique<MatrixEvaluator<EvaluatorKind::LowerLeftDistance>>(std::move(matrix), offset, isa);
+      return std::make_unique<MatrixEvaluator<EvaluatorKind::LowerLeftDistance>>(std::move(matrix), offset, chosen);
     case EvaluatorKind::Value:
       break;
   }

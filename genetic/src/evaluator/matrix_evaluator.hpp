@@ -2,6 +2,7 @@
 // The run-time evaluators of the three matrix kinds.
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "evaluator/evaluator_operator.hpp"
 #include "evaluator/mark_matrix.hpp"
@@ -9,22 +10,22 @@
 
 namespace genetic {
 
-// The instruction sets the counting loops are compiled for. A default x86-64 build
-// has no popcount instruction, so the variant is chosen once, when an evaluator is
-// made, from what the processor reports. Avx2 counts fixed-length lines (up to 1024
-// genes) with 256-bit vectors and longer ones as Popcnt does.
-enum class PopcountIsa : std::uint8_t { Portable = 0, Popcnt = 1, Avx2 = 2 };
+// How an evaluator counts a chromosome's marks: ANDing bit lines, about n * words()
+// word operations whatever the density, or walking the marks of its genes' columns,
+// about n plus the marks they hold. Both give the same fitness, bit for bit.
+enum class Counting : std::uint8_t { Lines, Marks };
 
-bool popcount_isa_supported(PopcountIsa isa) noexcept;
-// The fastest supported variant.
-PopcountIsa best_popcount_isa() noexcept;
+// The cheaper counting of `kind` over `matrix` for whole orderings, on this processor.
+Counting cheaper_counting(EvaluatorKind kind, const MarkMatrix& matrix) noexcept;
 
-// An evaluator of a matrix kind (a Fault for Value) over `matrix`, adding `offset`.
-// It keeps scratch space for its counting, so one evaluator serves one thread at a time.
-std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind, MarkMatrix matrix,
-                                                         std::uint64_t offset);
-// The same, compiled for `isa`, which must be supported.
-std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind, MarkMatrix matrix,
-                                                         std::uint64_t offset, PopcountIsa isa);
+// An evaluator of a matrix kind (a Fault for Value) over `matrix`, adding `offset`,
+// counting the cheaper way unless told. It keeps scratch space for its counting, so
+// one evaluator serves one thread at a time.
+std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind,
+                                                         std::shared_ptr<const MarkMatrix> matrix,
+                                                         std::uint64_t offset,
+                                                         std::optional<Counting> counting = std::nullopt);
+
+inline constexpr const char* kEmptyFeedback = "cannot evaluate the feedback of an empty gene sequence";
 
 }  // namespace genetic

@@ -1,17 +1,17 @@
-// The bit-parallel counting against the plain pairwise loop, on random matrices and
-// random gene sequences from fixed seeds, for every instruction-set variant this
-// processor runs: same fitness, or the same fault, every time.
+// Counting by bit lines against walking the marks, on random matrices and random gene
+// sequences from fixed seeds: same fitness, or the same fault, every time.
 #include <gtest/gtest.h>
 
 #include <cstdint>
 #include <limits>
+#include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <vector>
 
 #include "evaluator/mark_matrix.hpp"
 #include "evaluator/matrix_evaluator.hpp"
-#include "evaluator/pairwise.hpp"
 #include "fault.hpp"
 #include "random/random_source.hpp"
 
@@ -49,8 +49,8 @@ std::vector<double> random_cells(RandomSource& rng, std::uint64_t dimension, dou
   return cells;
 }
 
-MarkMatrix random_matrix(RandomSource& rng, std::uint64_t dimension, double density) {
-  return MarkMatrix(random_cells(rng, dimension, density), dimension);
+std::shared_ptr<const MarkMatrix> random_matrix(RandomSource& rng, std::uint64_t dimension, double density) {
+  return std::make_shared<const MarkMatrix>(random_cells(rng, dimension, density), dimension);
 }
 
 // Gene sequences of every shape a run can produce, most of them orderings.
@@ -72,70 +72,57 @@ Genes random_genes(RandomSource& rng, std::uint64_t dimension) {
   return genes;
 }
 
-struct AgreementCase {
-  EvaluatorKind kind;
-  PopcountIsa isa;
-};
-
-std::string case_name(const AgreementCase& c) {
+std::string kind_name(EvaluatorKind kind) {
   static const char* const kinds[] = {"FeedbackDistance", "FeedbackMarks", "LowerLeftDistance"};
-  static const char* const isas[] = {"Portable", "Popcnt", "Avx2"};
-  return std::string(kinds[static_cast<int>(c.kind)]) + isas[static_cast<int>(c.isa)];
+  return kinds[static_cast<int>(kind)];
 }
 
-void PrintTo(const AgreementCase& c, std::ostream* out) { *out << case_name(c); }
+class CountingAgreement : public ::testing::TestWithParam<EvaluatorKind> {};
 
-class BitParallelAgreement : public ::testing::TestWithParam<AgreementCase> {};
-
-TEST_P(BitParallelAgreement, MatchesThePairwiseLoop) {
-  const auto [kind, isa] = GetParam();
-  if (!popcount_isa_supported(isa)) GTEST_SKIP() << "variant not supported by this processor";
+// Lines of one word block and of several, marks of every density, orderings, parts of
+// orderings, repeats (which the lines hand to a walk over their own bits) and faults.
+TEST_P(CountingAgreement, LinesMatchTheWalkOverTheMarks) {
+  const EvaluatorKind kind = GetParam();
   RandomSource rng = RandomSource::from_seed(0x5eed0000 + static_cast<std::uint64_t>(kind));
-  int fast_results = 0;
-  for (const std::uint64_t dimension : {0, 1, 2, 3, 7, 63, 64, 65, 100, 130}) {
+  int counted = 0;
+  for (const std::uint64_t dimension : {0, 1, 2, 3, 7, 63, 64, 65, 100, 130, 257, 700, 1030}) {
     for (const double density : {0.0, 0.03, 0.3, 0.9, 1.0}) {
-      const MarkMatrix matrix = random_matrix(rng, dimension, density);
+      const auto matrix = random_matrix(rng, dimension, density);
       const std::uint64_t offset = rng.uniform_index(0, 3) == 0 ? rng.next_u64() : 0;
-      const auto evaluator = make_matrix_evaluator(kind, matrix, offset, isa);
-      for (int trial = 0; trial < 40; ++trial) {
+      const auto lines = make_matrix_evaluator(kind, matrix, offset, Counting::Lines);
+      const auto walk = make_matrix_evaluator(kind, matrix, offset, Counting::Marks);
+      for (int trial = 0; trial < (dimension > 200 ? 6 : 40); ++trial) {
         const Genes genes = random_genes(rng, dimension);
-        const Outcome expected = outcome_of([&] { return pairwise_fitness(kind, matrix, offset, genes); });
-        const Outcome single = outcome_of([&] { return evaluator->fitness_of(genes); });
-        ASSERT_EQ(single, expected) << "D " << dimension << ", density " << density << ", " << genes.size()
-                                    << " genes, trial " << trial;
+        const Outcome expected = outcome_of([&] { return walk->fitness_of(genes); });
+        ASSERT_EQ(outcome_of([&] { return lines->fitness_of(genes); }), expected)
+            << "D " << dimension << ", density " << density << ", " << genes.size() << " genes, trial " << trial;
         Chromosomes population = {{genes, {}}};
         const Outcome batch = outcome_of([&] {
-          evaluator->evaluate_population(population);
+          lines->evaluate_population(population);
           return *population[0].fitness;
         });
         ASSERT_EQ(batch, expected) << "population of one, D " << dimension << ", trial " << trial;
-        if (expected.fitness && genes.size() >= 2) ++fast_results;
+        if (expected.fitness && genes.size() >= 2) ++counted;
       }
     }
   }
-  // The draws must have exercised the counted path, not only faults and short sequences.
-  EXPECT_GT(fast_results, 1000);
+  // The draws must have exercised the counting, not only faults and short sequences.
+  EXPECT_GT(counted, 1000);
 }
 
-INSTANTIATE_TEST_SUITE_P(Evaluator, BitParallelAgreement,
-                         ::testing::Values(AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Portable},
-                                           AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Popcnt},
-                                           AgreementCase{EvaluatorKind::FeedbackMarks, PopcountIsa::Avx2},
-                                           AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Portable},
-                                           AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Popcnt},
-                                           AgreementCase{EvaluatorKind::FeedbackDistance, PopcountIsa::Avx2},
-                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Portable},
-                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Popcnt},
-                                           AgreementCase{EvaluatorKind::LowerLeftDistance, PopcountIsa::Avx2}),
-                         [](const auto& info) { return case_name(info.param); });
+INSTANTIATE_TEST_SUITE_P(Evaluator, CountingAgreement,
+                         ::testing::Values(EvaluatorKind::FeedbackMarks, EvaluatorKind::FeedbackDistance,
+                                           EvaluatorKind::LowerLeftDistance),
+                         [](const auto& info) { return kind_name(info.param); });
 
-// A whole population in one call, mixing cached, counted and pairwise-decided members.
-TEST(BitParallelPopulation, MatchesChromosomeByChromosome) {
+// A whole population in one call, mixing cached, counted and repeating members.
+TEST(CountingPopulation, MatchesChromosomeByChromosome) {
   RandomSource rng = RandomSource::from_seed(77);
-  const MarkMatrix matrix = random_matrix(rng, 70, 0.2);
+  const auto matrix = random_matrix(rng, 70, 0.2);
   for (const EvaluatorKind kind :
        {EvaluatorKind::FeedbackMarks, EvaluatorKind::FeedbackDistance, EvaluatorKind::LowerLeftDistance}) {
-    const auto evaluator = make_matrix_evaluator(kind, matrix, 3);
+    const auto evaluator = make_matrix_evaluator(kind, matrix, 3, Counting::Lines);
+    const auto reference = make_matrix_evaluator(kind, matrix, 3, Counting::Marks);
     Chromosomes population;
     for (int i = 0; i < 60; ++i) {
       Genes genes = rng.sample_indices<Genes::allocator_type>(70, rng.uniform_index(1, 71));
@@ -143,14 +130,18 @@ TEST(BitParallelPopulation, MatchesChromosomeByChromosome) {
       population.push_back({std::move(genes), i % 7 == 0 ? std::optional<double>(-1.0) : std::nullopt});
     }
     std::vector<std::optional<double>> expected;
-    for (const Chromosome& c : population) {
-      expected.push_back(c.fitness ? c.fitness : pairwise_fitness(kind, matrix, 3, c.genes));
-    }
+    for (const Chromosome& c : population) expected.push_back(c.fitness ? c.fitness : reference->fitness_of(c.genes));
     evaluator->evaluate_population(population);
     std::vector<std::optional<double>> evaluated;
     for (const Chromosome& c : population) evaluated.push_back(c.fitness);
     EXPECT_EQ(evaluated, expected);
   }
+}
+
+TEST(CheaperCounting, WalksOnlySparseMarks) {
+  RandomSource rng = RandomSource::from_seed(8);
+  EXPECT_EQ(cheaper_counting(EvaluatorKind::FeedbackMarks, *random_matrix(rng, 2000, 0.0005)), Counting::Marks);
+  EXPECT_EQ(cheaper_counting(EvaluatorKind::FeedbackMarks, *random_matrix(rng, 2000, 0.3)), Counting::Lines);
 }
 
 TEST(MarkMatrixLines, HoldEachMarkOnceByRowAndByColumn) {
@@ -174,29 +165,6 @@ TEST(MarkMatrixLines, HoldEachMarkOnceByRowAndByColumn) {
     EXPECT_EQ(matrix.row_line(r)[2] | matrix.row_line(r)[3], 0u);
     EXPECT_EQ(matrix.column_line(r)[1] >> 1, 0u);
     EXPECT_EQ(matrix.column_line(r)[2] | matrix.column_line(r)[3], 0u);
-  }
-}
-
-// Lines of 8, 12 and 16 words have loops of their own, and longer ones a loop that
-// reads the length at run time: each against the pairwise loop, orderings and not.
-TEST(BitParallelLineLengths, EveryLengthMatchesThePairwiseLoop) {
-  RandomSource rng = RandomSource::from_seed(0x1e9);
-  for (const std::uint64_t dimension : {257, 511, 700, 1000, 1030}) {
-    const MarkMatrix matrix = random_matrix(rng, dimension, dimension % 2 == 0 ? 0.1 : 0.5);
-    for (const EvaluatorKind kind :
-         {EvaluatorKind::FeedbackMarks, EvaluatorKind::FeedbackDistance, EvaluatorKind::LowerLeftDistance}) {
-      for (int trial = 0; trial < 6; ++trial) {
-        Genes genes = rng.sample_indices<Genes::allocator_type>(dimension, trial < 3 ? dimension : rng.uniform_index(2, dimension));
-        if (trial == 5) genes.back() = genes.front();  // a repeat, found only after the loop
-        const Outcome expected = outcome_of([&] { return pairwise_fitness(kind, matrix, 5, genes); });
-        for (const PopcountIsa isa : {PopcountIsa::Portable, PopcountIsa::Popcnt, PopcountIsa::Avx2}) {
-          if (!popcount_isa_supported(isa)) continue;
-          const auto evaluator = make_matrix_evaluator(kind, matrix, 5, isa);
-          ASSERT_EQ(outcome_of([&] { return evaluator->fitness_of(genes); }), expected)
-              << "D " << dimension << ", trial " << trial << ", variant " << static_cast<int>(isa);
-        }
-      }
-    }
   }
 }
 
