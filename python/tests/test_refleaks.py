@@ -5,6 +5,7 @@ assignment, comparison, every error path with its message, and runs that return 
 import gc
 import math
 import os
+import signal
 import subprocess
 import sys
 
@@ -86,6 +87,39 @@ class LyingLength:
 
     def __getitem__(self, index):
         raise IndexError(index)
+
+
+class InterruptingIndex:
+    def __index__(self):
+        raise KeyboardInterrupt("from __index__")
+
+
+class InterruptingLength(LyingLength):
+    def __len__(self):
+        raise KeyboardInterrupt("from __len__")
+
+
+class Deadline(Exception):
+    pass
+
+
+def interrupted_run():
+    """A run without end, ended by a signal handler that raises a few milliseconds in."""
+
+    def raise_deadline(signum, frame):
+        raise Deadline
+
+    previous = signal.signal(signal.SIGALRM, raise_deadline)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.002)
+        call_sga(settings=settings(n_chromosomes=0, n_generations=2**64 - 1))
+    except Deadline:
+        pass
+    else:
+        raise AssertionError("the run was not interrupted")
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
 
 
 PANIC = panic_type()
@@ -273,6 +307,9 @@ ACTIONS.update({
     "assign-wrong-type": fails(TypeError, "argument 'p_swap': must be real number, not str", setattr,
                                MutatorSwap(0.1), "p_swap", "x"),
     "lying-length": fails(MemoryError, None, Chromosome, LyingLength()),
+    "interrupting-length": fails(KeyboardInterrupt, "from __len__", Chromosome, InterruptingLength()),
+    "interrupting-comparison": fails(KeyboardInterrupt, "from __index__", lambda: EvaluatorKinds.Value ==
+                                     InterruptingIndex()),
     # argument unions
     "union-evaluator": fails(TypeError, None, call_sga, evaluator=5),
     "union-crossover": fails(TypeError, None, call_sga, crossover=MutatorKinds.Swap),
@@ -310,6 +347,7 @@ ACTIONS.update({
     "fault-blend": fails(PANIC, None, call_sga, settings=settings(p_crossover=1.0),
                          crossover=CrossoverBlend(math.inf), evaluator=EvaluatorValue(1.0)),
     "fault-allocation": fails(MemoryError, None, call_sga, settings=settings(n_genes=2**62)),
+    "interrupted-run": interrupted_run,
 })
 
 
