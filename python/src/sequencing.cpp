@@ -1,6 +1,7 @@
 // The entry function: Python options become core operators, the core runs, and the
 // result comes back as a Lineage. Every value is copied out of its Python object
-// before the run starts; the run calls no Python code.
+// before the run starts; the run calls no Python code but the interpreter's signal
+// check between generations, so nothing of the run is visible to a signal handler.
 #include "sequencing.hpp"
 
 #include <array>
@@ -41,6 +42,13 @@ constexpr Union<CrossoverBlend, CrossoverSimulatedBinary, CrossoverKind> kCrosso
 constexpr Union<MutatorSwap> kMutator{"Mutator", {"Swap"}};
 constexpr Union<ConvergenceKind> kConvergence{"Convergence", {"Kind"}};
 
+// Runs the handlers of pending signals between generations (the interpreter lock is held
+// for the whole run). A handler that raises, Ctrl-C's KeyboardInterrupt for one, ends the
+// run: its exception is already set and reaches the caller unchanged.
+void check_signals(void*) {
+  if (PyErr_CheckSignals() < 0) throw binding::PythonError();
+}
+
 PyObject* sequence_sga(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames) {
   return binding::boundary<PyObject*>(nullptr, [&] {
     using namespace binding;
@@ -72,7 +80,8 @@ PyObject* sequence_sga(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyOb
       throw ConfigError("n_chromosomes must not be 1: crossover needs pairs of parents; use 0 or at least 2.");
     }
 
-    RunLineage run = run_sga(settings, SequenceGenerator{}, *evaluator, *recorder, *selector, *crossover, mutator);
+    RunLineage run = run_sga(settings, SequenceGenerator{}, *evaluator, *recorder, *selector, *crossover, mutator,
+                             BetweenGenerations{.call = &check_signals, .context = nullptr});
     return to_python(std::move(run).to_lineage()).release();
   });
 }

@@ -267,6 +267,16 @@ def test_a_failing_length_is_ignored(sequence):
     assert Chromosome(sequence).genes == [10, 11, 12]
 
 
+@pytest.mark.parametrize("error_type", [KeyboardInterrupt, SystemExit, MemoryError])
+def test_an_interrupt_or_memory_error_from_the_length_propagates(error_type):
+    chromosome = Chromosome([1, 2])
+    error = error_type("from __len__")
+    with pytest.raises(error_type) as excinfo:
+        chromosome.genes = LenRaises(error)
+    assert excinfo.value is error
+    assert chromosome.genes == [1, 2]
+
+
 class IterRaises(ItemsOnly):
     def __init__(self, error):
         self.error = error

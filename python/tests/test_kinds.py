@@ -118,6 +118,28 @@ def test_equality_with_foreign_operands(left, right, equal):
         assert (right == left) is equal  # the reflected comparison follows the same rule
 
 
+class IndexRaises:
+    def __init__(self, error):
+        self.error = error
+
+    def __index__(self):
+        raise self.error
+
+
+# An ordinary error from __index__ makes the operand incomparable (above); these are not answers.
+@pytest.mark.parametrize("error_type", [KeyboardInterrupt, SystemExit, MemoryError])
+@pytest.mark.parametrize(
+    "compare",
+    [lambda m, x: m == x, lambda m, x: m != x, lambda m, x: x == m, lambda m, x: x != m],
+    ids=["eq", "ne", "reflected-eq", "reflected-ne"],
+)
+def test_an_interrupt_or_memory_error_from_index_propagates(compare, error_type):
+    error = error_type("from __index__")
+    with pytest.raises(error_type) as excinfo:
+        compare(EvaluatorKinds.Value, IndexRaises(error))
+    assert excinfo.value is error
+
+
 def test_ordering_is_refused():
     with pytest.raises(TypeError):
         EvaluatorKinds.Value < EvaluatorKinds.FeedbackDistance

@@ -91,6 +91,39 @@ class LyingLength:
         raise IndexError(index)
 
 
+class InterruptingIndex:
+    def __index__(self):
+        raise KeyboardInterrupt("from __index__")
+
+
+class InterruptingLength(LyingLength):
+    def __len__(self):
+        raise KeyboardInterrupt("from __len__")
+
+
+class Deadline(Exception):
+    pass
+
+
+def interrupted_run():
+    """A run without end, ended by a signal handler that raises a few milliseconds in."""
+
+    def raise_deadline(signum, frame):
+        raise Deadline
+
+    previous = signal.signal(signal.SIGALRM, raise_deadline)
+    try:
+        signal.setitimer(signal.ITIMER_REAL, 0.002)
+        call_sga(settings=settings(n_chromosomes=0, n_generations=2**64 - 1))
+    except Deadline:
+        pass
+    else:
+        raise AssertionError("the run was not interrupted")
+    finally:
+        signal.setitimer(signal.ITIMER_REAL, 0)
+        signal.signal(signal.SIGALRM, previous)
+
+
 PANIC = panic_type()
 
 
@@ -295,6 +328,9 @@ ACTIONS.update({
     "assign-wrong-type": fails(TypeError, "argument 'p_swap': must be real number, not str", setattr,
                                MutatorSwap(0.1), "p_swap", "x"),
     "lying-length": fails(MemoryError, None, Chromosome, LyingLength()),
+    "interrupting-length": fails(KeyboardInterrupt, "from __len__", Chromosome, InterruptingLength()),
+    "interrupting-comparison": fails(KeyboardInterrupt, "from __index__", lambda: EvaluatorKinds.Value ==
+                                     InterruptingIndex()),
     # argument unions
     "union-evaluator": fails(TypeError, None, call_sga, evaluator=5),
     "union-crossover": fails(TypeError, None, call_sga, crossover=MutatorKinds.Swap),
@@ -338,6 +374,7 @@ ACTIONS.update({
     "search-start": fails(ValueError, None, search, 3, [], [], starts=[[0, 0, 1]]),
     "search-keyword": fails(TypeError, None, search, 3, [], [], budget=1),
     "search-interrupted": interrupted_search,
+    "interrupted-run": interrupted_run,
 })
 
 

@@ -108,7 +108,7 @@ def _over(
         for future in futures:
             future.cancel()
         if own and isinstance(executor, ProcessPoolExecutor):
-            # Runs in progress cannot be interrupted inside a worker: end the workers instead.
+            # Runs inside a worker do not see this process's interrupt: end the workers instead.
             executor.terminate_workers()
         raise
     return [result for result in results if result is not None]

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <limits>
 #include <numeric>
 #include <string>
 #include <vector>
@@ -114,6 +115,18 @@ TEST(CrossPopulation, CopiesKeepFitnessAndChildrenHaveNone) {
   const MarkingCrossover crossover;
   for (const Chromosome& c : crossover.cross_population(rng, parents, in_order(4), 4, -1.0)) EXPECT_TRUE(c.fitness);
   for (const Chromosome& c : crossover.cross_population(rng, parents, in_order(4), 4, 1.0)) EXPECT_FALSE(c.fitness);
+}
+
+// No comparison with NaN is true, so a NaN p_crossover never keeps a pair ("u > p"):
+// every pair is crossed.
+TEST(CrossPopulation, NaNCrossesEveryPair) {
+  for (std::uint64_t seed = 1; seed <= 10; ++seed) {
+    RandomSource rng = RandomSource::from_seed(seed);
+    const Chromosomes got = MarkingCrossover().cross_population(rng, numbered_parents(6), in_order(6), 6,
+                                                                std::numeric_limits<double>::quiet_NaN());
+    ASSERT_EQ(got.size(), 6U);
+    for (const Chromosome& child : got) EXPECT_GE(child.genes[0], 100U) << "seed " << seed;
+  }
 }
 
 TEST(CrossPopulation, ZeroCountReturnsNothingAndDrawsNothing) {

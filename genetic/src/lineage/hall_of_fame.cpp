@@ -1,9 +1,11 @@
 #include "lineage/hall_of_fame.hpp"
 
-#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
+#include <iterator>
 #include <span>
+#include <utility>
 
 #include "fault.hpp"
 #include "random/entropy.hpp"
@@ -52,7 +54,7 @@ double fitness_of(const Chromosome& chromosome) {
 
 }  // namespace
 
-std::size_t GenesHash::operator()(const Genes& genes) const noexcept {
+std::size_t GenesHash::operator()(const Genes& genes) const {
   const HashKeys& k = keys();
   std::uint64_t h = k.seed;
   for (const Gene gene : genes) h = fold_multiply(h ^ gene, k.multiplier);
@@ -60,21 +62,59 @@ std::size_t GenesHash::operator()(const Genes& genes) const noexcept {
   return static_cast<std::size_t>(fold_multiply(h ^ genes.size(), k.multiplier ^ k.seed));
 }
 
-void HallOfFame::update(std::span<const Chromosome> population) {
-  for (const Chromosome& candidate : population) {
-    const double x = fitness_of(candidate);
-    // The rank among the first `capacity` members; equal fitness stays behind.
-    std::size_t i = static_cast<std::size_t>(std::min<std::uint64_t>(chromosomes.size(), capacity));
-    while (i > 0 && x > fitness_of(chromosomes[i - 1])) --i;
-    if (i >= capacity) continue;
-    if (!uniques.insert(candidate.genes).second) continue;
-    chromosomes.insert(chromosomes.begin() + static_cast<std::ptrdiff_t>(i), Chromosome{candidate.genes, x});
-    if (chromosomes.size() > capacity) {
-      const auto beyond = chromosomes.begin() + static_cast<std::ptrdiff_t>(capacity);
-      for (auto it = beyond; it != chromosomes.end(); ++it) uniques.erase(it->genes);
-      chromosomes.erase(beyond, chromosomes.end());
-    }
+void RunHallOfFame::update(std::span<const Chromosome> population) {
+  for (const Chromosome& candidate : population) offer(candidate);
+}
+
+void RunHallOfFame::offer(const Chromosome& candidate) {
+  const double x = fitness_of(candidate);
+  // Never more than `capacity` members: when full, a candidate is placed within the
+  // capacity only by beating the worst member strictly, and never beats a settled one.
+  const bool full = size() >= capacity_;
+  if (full && (ranked_.empty() || !(x > std::prev(ranked_.end())->first))) return;
+  if (!uniques_.insert(candidate.genes).second) return;
+  if (std::isnan(x)) {
+    // Placed last (a NaN beats nothing), it settles every member before it.
+    drain_ranked(settled_);
+    settled_.push_back(Chromosome{candidate.genes, x});
+    return;
   }
+  ranked_[x].push_back(Chromosome{candidate.genes, x});
+  ++ranked_size_;
+  if (full) {
+    const auto worst = std::prev(ranked_.end());
+    uniques_.erase(worst->second.back().genes);
+    worst->second.pop_back();
+    --ranked_size_;
+    if (worst->second.empty()) ranked_.erase(worst);
+  }
+}
+
+void RunHallOfFame::drain_ranked(Chromosomes& out) {
+  out.reserve(out.size() + ranked_size_);
+  for (auto& [fitness, members] : ranked_) {
+    for (Chromosome& member : members) out.push_back(std::move(member));
+  }
+  ranked_.clear();
+  ranked_size_ = 0;
+}
+
+const Chromosome* RunHallOfFame::best() const noexcept {
+  if (!settled_.empty()) return &settled_.front();
+  return ranked_.empty() ? nullptr : &ranked_.begin()->second.front();
+}
+
+HallOfFame RunHallOfFame::copy() const {
+  HallOfFame out{.chromosomes = settled_, .uniques = uniques_, .capacity = capacity_};
+  out.chromosomes.reserve(size());
+  for (const auto& [fitness, members] : ranked_) out.chromosomes.insert(out.chromosomes.end(), members.begin(), members.end());
+  return out;
+}
+
+HallOfFame RunHallOfFame::to_hall_of_fame() && {
+  HallOfFame out{.chromosomes = std::move(settled_), .uniques = std::move(uniques_), .capacity = capacity_};
+  drain_ranked(out.chromosomes);
+  return out;
 }
 
 }  // namespace genetic

@@ -22,7 +22,7 @@ RunLineage::RunLineage(std::optional<std::uint64_t> n_generations, std::optional
                        std::optional<std::uint64_t> n_hall_of_fame)
     : n_generations_(n_generations),
       n_records_(n_records),
-      hall_of_fame_{.chromosomes = {}, .uniques = {}, .capacity = n_hall_of_fame.value_or(1)} {}
+      hall_of_fame_(n_hall_of_fame.value_or(1)) {}
 
 void RunLineage::record(FitnessStatistics record) {
   records_.push_front(record);
@@ -48,7 +48,7 @@ Lineage RunLineage::to_lineage() && {
   return Lineage{
       .generations = drain(generations_),
       .records = drain(records_),
-      .hall_of_fame = std::move(hall_of_fame_),
+      .hall_of_fame = std::move(hall_of_fame_).to_hall_of_fame(),
       .n_generations = n_generations_,
       .n_records = n_records_,
   };

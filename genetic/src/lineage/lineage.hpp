@@ -45,7 +45,7 @@ class RunLineage {
   // Newest first; all but the newest are packed.
   const std::deque<KeptPopulation>& generations() const noexcept { return generations_; }
   const std::deque<FitnessStatistics>& records() const noexcept { return records_; }
-  const HallOfFame& hall_of_fame() const noexcept { return hall_of_fame_; }
+  const RunHallOfFame& hall_of_fame() const noexcept { return hall_of_fame_; }
 
   // Moves everything out; no gene list is copied.
   Lineage to_lineage() &&;
@@ -55,7 +55,7 @@ class RunLineage {
   std::optional<std::uint64_t> n_records_;
   std::deque<KeptPopulation> generations_;
   std::deque<FitnessStatistics> records_;
-  HallOfFame hall_of_fame_;
+  RunHallOfFame hall_of_fame_;
   unsigned pack_width_ = 1;  // bytes a gene took in the population packed last
 };
 

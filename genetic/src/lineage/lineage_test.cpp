@@ -35,8 +35,8 @@ TEST(RunLineage, StartsEmptyWithAHallOfFameOfOne) {
   const RunLineage lineage(5, std::nullopt, std::nullopt);
   EXPECT_EQ(lineage.newest(), nullptr);
   EXPECT_TRUE(lineage.records().empty());
-  EXPECT_EQ(lineage.hall_of_fame().capacity, 1U);
-  EXPECT_TRUE(lineage.hall_of_fame().chromosomes.empty());
+  EXPECT_EQ(lineage.hall_of_fame().capacity(), 1U);
+  EXPECT_EQ(lineage.hall_of_fame().size(), 0U);
 }
 
 TEST(RunLineage, KeepsNewestFirstWithinBounds) {
@@ -51,8 +51,8 @@ TEST(RunLineage, KeepsNewestFirstWithinBounds) {
   add(lineage, population(7));
   EXPECT_EQ(recorded_generations(lineage), (std::vector<double>{7, 6, 5}));
   // The hall of fame saw population 4 although it is no longer kept.
-  EXPECT_EQ(lineage.hall_of_fame().chromosomes.size(), 8U);
-  EXPECT_EQ(lineage.hall_of_fame().chromosomes.back(), (Chromosome{{4, 1}, 5.0}));
+  EXPECT_EQ(lineage.hall_of_fame().size(), 8U);
+  EXPECT_EQ(lineage.hall_of_fame().copy().chromosomes.back(), (Chromosome{{4, 1}, 5.0}));
 }
 
 TEST(RunLineage, AbsentRecordBoundKeepsEveryRecord) {
@@ -69,7 +69,7 @@ TEST(RunLineage, ZeroBoundsKeepNothingButTheHallOfFameSeesEverything) {
   EXPECT_EQ(lineage.newest(), nullptr);
   EXPECT_TRUE(lineage.generations().empty());
   EXPECT_TRUE(lineage.records().empty());
-  EXPECT_EQ(lineage.hall_of_fame().chromosomes, (Chromosomes{{{8, 2}, 10.0}, {{8, 1}, 9.0}}));
+  EXPECT_EQ(lineage.hall_of_fame().copy().chromosomes, (Chromosomes{{{8, 2}, 10.0}, {{8, 1}, 9.0}}));
 }
 
 // Every population but the newest is packed, each at its own width, whatever width
@@ -92,8 +92,8 @@ TEST(RunLineage, ToLineageMovesNewestFirstWithoutCopyingGenes) {
   RunLineage run(2, std::nullopt, 3);
   for (std::uint64_t g = 0; g <= 2; ++g) add(run, population(g));
   const Gene* newest_genes = run.newest()->chromosomes[0].genes.data();
-  const Gene* best_genes = run.hall_of_fame().chromosomes[0].genes.data();
-  const HallOfFame hall_of_fame = run.hall_of_fame();
+  const Gene* best_genes = run.hall_of_fame().best()->genes.data();
+  const HallOfFame hall_of_fame = run.hall_of_fame().copy();
   const std::vector<FitnessStatistics> records(run.records().begin(), run.records().end());
 
   const Lineage lineage = std::move(run).to_lineage();

@@ -186,6 +186,22 @@ TEST(SwapMutatePopulationCases, MutatedWithoutSwapsLosesFitness) {
   }
 }
 
+// No comparison with NaN is true: a NaN p_swap passes every position's test ("not
+// u > p_swap") as 1.0 does, and a NaN p_mutation fails every chromosome's ("u < p") as
+// 0.0 does; same seed, same result and the same draws.
+TEST(SwapMutatePopulationCases, NaNSwapsEveryPositionAndMutatesNoChromosome) {
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  for (std::uint64_t seed = 0; seed < 10; ++seed) {
+    auto rng = RandomSource::from_seed(seed);
+    auto as_one = RandomSource::from_seed(seed);
+    EXPECT_EQ(SwapMutator{nan}.mutate_population(rng, sample_offspring(4, 9), 6, 1.0),
+              SwapMutator{1.0}.mutate_population(as_one, sample_offspring(4, 9), 6, 1.0));
+    EXPECT_EQ(SwapMutator{0.5}.mutate_population(rng, sample_offspring(4, 9), 6, nan),
+              SwapMutator{0.5}.mutate_population(as_one, sample_offspring(4, 9), 6, 0.0));
+    EXPECT_EQ(rng.next_u64(), as_one.next_u64());
+  }
+}
+
 TEST(SwapMutatePopulationCases, EverythingSwappedStaysAnOrdering) {
   auto rng = RandomSource::from_seed(9);
   const auto result = SwapMutator{1.0}.mutate_population(rng, sample_offspring(4, 9), 8, 1.0);

@@ -28,14 +28,23 @@ struct CoreSettings {
   bool operator==(const CoreSettings&) const = default;
 };
 
+// Called once between generations, before each selection, so that whoever started a run
+// can end it early: `call` ends the run by throwing, and the run is then abandoned as a
+// fault abandons it (everything it made destroyed, the exception passed on unchanged).
+// A plain function pointer: with none set the check is one compare per generation.
+struct BetweenGenerations {
+  void (*call)(void* context) = nullptr;
+  void* context = nullptr;
+};
+
 // Draws from the calling thread's source. Faults (absent n_chromosomes or n_generations,
 // no kept population when n_generations is 0, and any operator's) end the run with nothing returned.
 RunLineage run_sga(const CoreSettings& settings, const SequenceGenerator& generator, const EvaluatorOperator& evaluator,
                    const RecorderOperator& recorder, SelectorOperator& selector, const CrossoverOperator& crossover,
-                   const SwapMutator& mutator);
+                   const SwapMutator& mutator, BetweenGenerations between = {});
 // The same, drawing from a given source (tests pin the stream this way).
 RunLineage run_sga(RandomSource& rng, const CoreSettings& settings, const SequenceGenerator& generator,
                    const EvaluatorOperator& evaluator, const RecorderOperator& recorder, SelectorOperator& selector,
-                   const CrossoverOperator& crossover, const SwapMutator& mutator);
+                   const CrossoverOperator& crossover, const SwapMutator& mutator, BetweenGenerations between = {});
 
 }  // namespace genetic

@@ -46,7 +46,7 @@ void BM_RunSga(benchmark::State& state) {
   for (auto _ : state) {
     RandomSource rng = RandomSource::from_seed(seed++);
     RunLineage lineage = run_sga(rng, settings, generator, *evaluator, *recorder, *selector, *crossover, mutator);
-    benchmark::DoNotOptimize(lineage.hall_of_fame().chromosomes.data());
+    benchmark::DoNotOptimize(lineage.hall_of_fame().best());
   }
   // Chromosomes made per second, all generations counted.
   state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(chromosomes * (generations + 1)));

@@ -168,6 +168,39 @@ TEST(RunSga, ZeroChromosomesRunsEveryGenerationEmpty) {
   EXPECT_TRUE(lineage.hall_of_fame.uniques.empty());
 }
 
+// The caller's check runs once before each selection, with the generation bred so far
+// recorded, and never after the last; a throw from it ends the run with that exception.
+struct Stop {};
+struct Checks {
+  const SummaryRecorder* recorder;
+  std::size_t stop_at;  // the call that throws; 0 for none
+  std::vector<std::size_t> records_seen;
+
+  static void call(void* context) {
+    auto& self = *static_cast<Checks*>(context);
+    self.records_seen.push_back(self.recorder->recorded);
+    if (self.records_seen.size() == self.stop_at) throw Stop{};
+  }
+};
+
+TEST(RunSga, BetweenGenerationsRunsBeforeEachSelectionAndMayEndTheRun) {
+  Operators ops;
+  RandomSource rng = RandomSource::from_seed(8);
+  Checks checks{.recorder = &ops.recorder, .stop_at = 0, .records_seen = {}};
+  const BetweenGenerations between{.call = &Checks::call, .context = &checks};
+  const RunLineage finished = run_sga(rng, settings(4, 3), ops.generator, ops.evaluator, ops.recorder, ops.selector,
+                                      ops.crossover, ops.mutator, between);
+  EXPECT_EQ(finished.records().size(), 4U);
+  EXPECT_EQ(checks.records_seen, (std::vector<std::size_t>{1, 2, 3}));
+
+  Operators stopped;
+  Checks stop{.recorder = &stopped.recorder, .stop_at = 2, .records_seen = {}};
+  EXPECT_THROW(run_sga(rng, settings(4, 1000), stopped.generator, stopped.evaluator, stopped.recorder,
+                       stopped.selector, stopped.crossover, stopped.mutator, {.call = &Checks::call, .context = &stop}),
+               Stop);
+  EXPECT_EQ(stopped.recorder.recorded, 2U);
+}
+
 struct CacheCase {
   std::string name;
   double p_crossover;

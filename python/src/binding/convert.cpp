@@ -43,7 +43,8 @@ Ref iterate_sequence(PyObject* object, Py_ssize_t& hint) {
   if (!PySequence_Check(object)) raise_cast(object, "Sequence");
   hint = PySequence_Size(object);
   if (hint < 0) {
-    PyErr_Clear();  // only a hint
+    // Only a hint: an ordinary failure is ignored, an interrupt or a MemoryError is not.
+    if (!clear_ordinary_error()) throw PythonError();
     hint = 0;
   }
   return Ref::check(PyObject_GetIter(object));

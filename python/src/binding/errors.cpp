@@ -49,6 +49,12 @@ void raise_panic(const char* message) {
   throw PythonError();
 }
 
+bool clear_ordinary_error() noexcept {
+  if (!PyErr_ExceptionMatches(PyExc_Exception) || PyErr_ExceptionMatches(PyExc_MemoryError)) return false;
+  PyErr_Clear();
+  return true;
+}
+
 void translate_current_exception() noexcept {
   try {
     throw;

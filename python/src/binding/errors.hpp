@@ -24,6 +24,13 @@ struct PythonError {};
 // The internal-fault exception class (derives from BaseException); created once.
 PyObject* panic_exception_type() noexcept;
 
+// For the few places where a failed Python call has a fallback (a comparison that is
+// not implemented, a length that is only a hint): clears the pending exception and
+// returns true when it is an ordinary one, an Exception other than MemoryError.
+// Anything else (KeyboardInterrupt, SystemExit, MemoryError) is the caller's to
+// propagate: it stays set, unchanged, and false is returned.
+bool clear_ordinary_error() noexcept;
+
 // Sets the Python exception for the exception in flight. Call only inside a catch block.
 void translate_current_exception() noexcept;
 
