@@ -1,5 +1,7 @@
 #include "binding/convert.hpp"
 
+#include <bit>
+#include <cstdint>
 #include <string>
 
 namespace binding {
@@ -37,16 +39,72 @@ std::uint8_t Converter<std::uint8_t>::from_py(PyObject* object) {
   return static_cast<std::uint8_t>(value);
 }
 
-Ref iterate_sequence(PyObject* object, Py_ssize_t& hint) {
+void check_sequence(PyObject* object) {
   // A fixed interface text, pinned by the tests: `Vec` is not a type of this module.
   if (PyUnicode_Check(object)) raise(PyExc_TypeError, "Can't extract `str` to `Vec`");
   if (!PySequence_Check(object)) raise_cast(object, "Sequence");
-  hint = PySequence_Size(object);
-  if (hint < 0) {
-    PyErr_Clear();  // only a hint
-    hint = 0;
+}
+
+Py_ssize_t sequence_hint(PyObject* object) {
+  const Py_ssize_t hint = PySequence_Size(object);
+  if (hint >= 0) return hint;
+  PyErr_Clear();  // only a hint
+  return 0;
+}
+
+namespace {
+
+// The element kind of a struct-module format of one code, with at most a byte-order
+// prefix that means this machine's own order.
+char element_code(const char* format) noexcept {
+  if (format == nullptr) return 'B';  // the buffer protocol's default: unsigned bytes
+  constexpr bool little = std::endian::native == std::endian::little;
+  switch (*format) {
+    case '@':
+    case '=': ++format; break;
+    case '<': if (!little) return 0; ++format; break;
+    case '>':
+    case '!': if (little) return 0; ++format; break;
+    default: break;
   }
-  return Ref::check(PyObject_GetIter(object));
+  return format[0] != 0 && format[1] == 0 ? format[0] : 0;
+}
+
+}  // namespace
+
+NumberBuffer::NumberBuffer(PyObject* object) noexcept {
+  // Only an object of a type that exports buffers is asked: a failed request costs an exception.
+  if (!PyObject_CheckBuffer(object)) return;
+  if (PyObject_GetBuffer(object, &view_, PyBUF_FORMAT | PyBUF_ND | PyBUF_C_CONTIGUOUS) != 0) {
+    PyErr_Clear();  // no such buffer: the items are read one by one
+    return;
+  }
+  const Py_ssize_t size = view_.itemsize;
+  Kind kind = Kind::None;
+  // Integer widths come from the item size, which the exporter states for its own codes.
+  switch (element_code(view_.format)) {
+    case 'b': case 'h': case 'i': case 'l': case 'q': case 'n':
+      kind = size == 1 ? Kind::I8 : size == 2 ? Kind::I16 : size == 4 ? Kind::I32 : size == 8 ? Kind::I64 : Kind::None;
+      break;
+    case 'B': case 'H': case 'I': case 'L': case 'Q': case 'N':
+      kind = size == 1 ? Kind::U8 : size == 2 ? Kind::U16 : size == 4 ? Kind::U32 : size == 8 ? Kind::U64 : Kind::None;
+      break;
+    case 'f': kind = size == 4 ? Kind::F32 : Kind::None; break;
+    case 'd': kind = size == 8 ? Kind::F64 : Kind::None; break;
+    case '?': kind = size == 1 ? Kind::Bool : Kind::None; break;
+    default: break;
+  }
+  // Elements are read through typed pointers, so they must lie at their own alignment.
+  const bool aligned = size > 0 && reinterpret_cast<std::uintptr_t>(view_.buf) % static_cast<std::uintptr_t>(size) == 0;
+  if (view_.ndim != 1 || !aligned || kind == Kind::None) {
+    PyBuffer_Release(&view_);
+    return;
+  }
+  kind_ = kind;
+}
+
+NumberBuffer::~NumberBuffer() {
+  if (kind_ != Kind::None) PyBuffer_Release(&view_);
 }
 
 Ref iterate_set(PyObject* object) {

@@ -5,6 +5,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <type_traits>
@@ -82,21 +83,109 @@ struct Converter<std::optional<T>> {
   }
 };
 
-// Checks a list argument and returns an iterator over it, with the length as a
-// capacity hint (0 when it cannot be taken).
-Ref iterate_sequence(PyObject* object, Py_ssize_t& hint);
+// Refuses a list argument that is a str or no sequence, with the list conversion's errors.
+void check_sequence(PyObject* object);
+// The length of a checked list argument as a capacity hint: 0 when it cannot be taken.
+Py_ssize_t sequence_hint(PyObject* object);
 // Checks a set argument and returns an iterator over it.
 Ref iterate_set(PyObject* object);
 // The next item of an iterator, or null at its end.
 Ref next_item(PyObject* iterator);
 
+// The numbers of an object that exports a one-dimensional, C-contiguous buffer of
+// floats, signed or unsigned integers of any width or bools (arrays, bytes), held
+// while this lives: they are read in place, without a Python object per element.
+class NumberBuffer {
+ public:
+  // A bool element: any byte but zero is true.
+  struct Bool {
+    unsigned char byte;
+  };
+
+  // Holds nothing when the object exports no such buffer; asking for it raises nothing.
+  explicit NumberBuffer(PyObject* object) noexcept;
+  ~NumberBuffer();
+  NumberBuffer(const NumberBuffer&) = delete;
+  NumberBuffer& operator=(const NumberBuffer&) = delete;
+
+  explicit operator bool() const noexcept { return kind_ != Kind::None; }
+
+  // visit(first, last) over the elements as a typed range: std::int8_t .. std::int64_t,
+  // std::uint8_t .. std::uint64_t, float, double or Bool. Only when held.
+  template <class Visit>
+  decltype(auto) visit(Visit&& visit) const {
+    switch (kind_) {
+      case Kind::I8: return as<std::int8_t>(visit);
+      case Kind::I16: return as<std::int16_t>(visit);
+      case Kind::I32: return as<std::int32_t>(visit);
+      case Kind::I64: return as<std::int64_t>(visit);
+      case Kind::U8: return as<std::uint8_t>(visit);
+      case Kind::U16: return as<std::uint16_t>(visit);
+      case Kind::U32: return as<std::uint32_t>(visit);
+      case Kind::U64: return as<std::uint64_t>(visit);
+      case Kind::F32: return as<float>(visit);
+      case Kind::F64: return as<double>(visit);
+      case Kind::Bool:
+      case Kind::None: break;
+    }
+    return as<Bool>(visit);
+  }
+
+ private:
+  enum class Kind : unsigned char { None, I8, I16, I32, I64, U8, U16, U32, U64, F32, F64, Bool };
+  template <class E, class Visit>
+  decltype(auto) as(Visit& visit) const {
+    const auto* first = static_cast<const E*>(view_.buf);
+    return visit(first, first + view_.len / static_cast<Py_ssize_t>(sizeof(E)));
+  }
+  Py_buffer view_{};
+  Kind kind_ = Kind::None;
+};
+
+// Reads a buffer's numbers into `items` with exactly the values converting them one by
+// one gives. False, leaving `items` to be refilled, when that path would treat some
+// element otherwise: an unsigned integer from a float, a bool or a negative number is
+// the index protocol's to refuse (or, for a bool, the element type's to allow).
+template <class T, class A>
+bool read_numbers(const NumberBuffer& buffer, std::vector<T, A>& items) {
+  return buffer.visit([&]<class E>(const E* first, const E* last) {
+    if constexpr (std::is_same_v<E, NumberBuffer::Bool>) {
+      if constexpr (std::is_same_v<T, double>) {
+        items.reserve(static_cast<std::size_t>(last - first));
+        for (; first != last; ++first) items.push_back(first->byte != 0 ? 1.0 : 0.0);
+        return true;
+      } else {
+        return false;
+      }
+    } else if constexpr (std::is_same_v<T, double>) {
+      items.assign(first, last);  // integers to the nearest float, as the host rounds them
+      return true;
+    } else if constexpr (std::is_integral_v<E>) {
+      if constexpr (std::is_signed_v<E>) {
+        if (std::any_of(first, last, [](E value) { return value < 0; })) return false;
+      }
+      items.assign(first, last);
+      return true;
+    } else {
+      return false;
+    }
+  });
+}
+
+template <class T>
+concept BufferNumber = std::is_same_v<T, double> || std::is_same_v<T, std::uint64_t>;
+
 template <class T, class A>
 struct Converter<std::vector<T, A>> {
   static std::vector<T, A> from_py(PyObject* object) {
-    Py_ssize_t hint = 0;
-    Ref iterator = iterate_sequence(object, hint);
+    check_sequence(object);
     std::vector<T, A> items;
-    items.reserve(static_cast<std::size_t>(hint));
+    if constexpr (BufferNumber<T>) {
+      if (const NumberBuffer buffer(object); buffer && read_numbers(buffer, items)) return items;
+      items.clear();
+    }
+    items.reserve(static_cast<std::size_t>(sequence_hint(object)));
+    Ref iterator = Ref::check(PyObject_GetIter(object));
     while (Ref item = next_item(iterator.get())) items.push_back(from_python<T>(item.get()));
     return items;
   }
