@@ -12,7 +12,7 @@ sys.path.insert(0, str(BENCHMARKS))
 
 from job import Job, feedback_marks, make_matrix, parse_job  # noqa: E402
 
-IMPLEMENTATIONS = ["travok", "numpy", "deap"]
+IMPLEMENTATIONS = ["travok", "numpy", "numpy_edges", "deap"]
 
 
 def load(name):

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include <sys/mman.h>
+
 namespace binding {
 
 void raise_cast(PyObject* object, const char* what) {
@@ -25,7 +27,8 @@ void prefix_type_error(const char* name) {
 }
 
 std::uint64_t Converter<std::uint64_t>::from_py(PyObject* object) {
-  Ref index = Ref::check(PyNumber_Index(object));
+  // An int is its own index.
+  const Ref index = PyLong_CheckExact(object) ? Ref::borrow(object) : Ref::check(PyNumber_Index(object));
   const unsigned long long value = PyLong_AsUnsignedLongLong(index.get());
   if (value == static_cast<unsigned long long>(-1) && PyErr_Occurred()) throw PythonError();
   return value;
@@ -71,6 +74,19 @@ char element_code(const char* format) noexcept {
 }
 
 }  // namespace
+
+void advise_huge_pages(void* data, std::size_t bytes) noexcept {
+#ifdef MADV_HUGEPAGE
+  constexpr std::uintptr_t huge = std::uintptr_t{2} << 20;
+  if (bytes < 2 * huge) return;  // below two huge pages the rounding leaves little to gain
+  const auto start = reinterpret_cast<std::uintptr_t>(data);
+  const std::uintptr_t first = (start + huge - 1) & ~(huge - 1);
+  const std::uintptr_t last = (start + bytes) & ~(huge - 1);
+  if (first < last) madvise(reinterpret_cast<void*>(first), last - first, MADV_HUGEPAGE);  // only advice
+#else
+  static_cast<void>(data), static_cast<void>(bytes);
+#endif
+}
 
 NumberBuffer::NumberBuffer(PyObject* object) noexcept {
   // Only an object of a type that exports buffers is asked: a failed request costs an exception.

@@ -63,7 +63,9 @@ struct Converter<std::uint8_t> {
 template <>
 struct Converter<double> {
   static double from_py(PyObject* object) {
-    const double value = PyFloat_AsDouble(object);
+    // The host's own steps for its own types, without a float object made for an int.
+    if (PyFloat_Check(object)) return PyFloat_AS_DOUBLE(object);
+    const double value = PyLong_CheckExact(object) ? PyLong_AsDouble(object) : PyFloat_AsDouble(object);
     if (value == -1.0 && PyErr_Occurred()) throw PythonError();
     return value;
   }
@@ -142,51 +144,83 @@ class NumberBuffer {
   Kind kind_ = Kind::None;
 };
 
-// Reads a buffer's numbers into `items` with exactly the values converting them one by
-// one gives. False, leaving `items` to be refilled, when that path would treat some
-// element otherwise: an unsigned integer from a float, a bool or a negative number is
-// the index protocol's to refuse (or, for a bool, the element type's to allow).
-template <class T, class A>
-bool read_numbers(const NumberBuffer& buffer, std::vector<T, A>& items) {
-  return buffer.visit([&]<class E>(const E* first, const E* last) {
-    if constexpr (std::is_same_v<E, NumberBuffer::Bool>) {
-      if constexpr (std::is_same_v<T, double>) {
-        items.reserve(static_cast<std::size_t>(last - first));
-        for (; first != last; ++first) items.push_back(first->byte != 0 ? 1.0 : 0.0);
-        return true;
-      } else {
-        return false;
-      }
-    } else if constexpr (std::is_same_v<T, double>) {
-      items.assign(first, last);  // integers to the nearest float, as the host rounds them
-      return true;
-    } else if constexpr (std::is_integral_v<E>) {
-      if constexpr (std::is_signed_v<E>) {
-        if (std::any_of(first, last, [](E value) { return value < 0; })) return false;
-      }
-      items.assign(first, last);
-      return true;
-    } else {
-      return false;
-    }
-  });
+// Whether converting each element of a buffer to T as an item gives the element itself:
+// an unsigned integer from a float, a bool or a negative number is the index protocol's
+// to refuse (or, for a bool, the item's own type's to allow), so such buffers go item by item.
+template <class T, class E>
+bool converts_in_place(const E* first, const E* last) {
+  if constexpr (std::is_same_v<T, double>) {
+    return true;
+  } else if constexpr (std::is_same_v<E, NumberBuffer::Bool> || std::is_floating_point_v<E>) {
+    return false;
+  } else if constexpr (std::is_signed_v<E>) {
+    return std::none_of(first, last, [](E value) { return value < 0; });
+  } else {
+    return true;
+  }
+}
+
+template <class T, class E>
+T number_of(E element) noexcept {
+  if constexpr (std::is_same_v<E, NumberBuffer::Bool>) {
+    return element.byte != 0 ? T{1} : T{0};
+  } else {
+    return static_cast<T>(element);  // an integer to the nearest float, as the host rounds it
+  }
 }
 
 template <class T>
 concept BufferNumber = std::is_same_v<T, double> || std::is_same_v<T, std::uint64_t>;
 
+// Hands the items of a list argument to `sink` in order, each converted by from_python<T>:
+// sink.reserve(count) first, then sink.push_back(value) per item. A flat numeric buffer
+// is read in place when that gives the same values.
+template <class T, class Sink>
+void read_list(PyObject* object, Sink& sink) {
+  check_sequence(object);
+  if constexpr (BufferNumber<T>) {
+    const NumberBuffer buffer(object);
+    if (buffer && buffer.visit([&]<class E>(const E* first, const E* last) {
+          if (!converts_in_place<T>(first, last)) return false;
+          sink.reserve(static_cast<std::size_t>(last - first));
+          for (; first != last; ++first) sink.push_back(number_of<T>(*first));
+          return true;
+        })) {
+      return;
+    }
+  }
+  sink.reserve(static_cast<std::size_t>(sequence_hint(object)));
+  if (PyList_CheckExact(object)) {
+    // What a list's iterator does, without its calls: converting an item may run code
+    // that changes the list, so the length is read again at every step.
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(object); ++i) {
+      const Ref item = Ref::borrow(PyList_GET_ITEM(object, i));
+      sink.push_back(from_python<T>(item.get()));
+    }
+    return;
+  }
+  Ref iterator = Ref::check(PyObject_GetIter(object));
+  while (Ref item = next_item(iterator.get())) sink.push_back(from_python<T>(item.get()));
+}
+
+// Asks the system to back a large block with huge pages, as NumPy does for its arrays:
+// the first touch of each small page of fresh memory can cost more than filling it.
+void advise_huge_pages(void* data, std::size_t bytes) noexcept;
+
 template <class T, class A>
 struct Converter<std::vector<T, A>> {
-  static std::vector<T, A> from_py(PyObject* object) {
-    check_sequence(object);
-    std::vector<T, A> items;
-    if constexpr (BufferNumber<T>) {
-      if (const NumberBuffer buffer(object); buffer && read_numbers(buffer, items)) return items;
-      items.clear();
+  struct Sink {
+    std::vector<T, A>& items;
+    void reserve(std::size_t count) {
+      items.reserve(count);
+      advise_huge_pages(items.data(), items.capacity() * sizeof(T));
     }
-    items.reserve(static_cast<std::size_t>(sequence_hint(object)));
-    Ref iterator = Ref::check(PyObject_GetIter(object));
-    while (Ref item = next_item(iterator.get())) items.push_back(from_python<T>(item.get()));
+    void push_back(T&& item) { items.push_back(std::move(item)); }
+  };
+  static std::vector<T, A> from_py(PyObject* object) {
+    std::vector<T, A> items;
+    Sink sink{items};
+    read_list<T>(object, sink);
     return items;
   }
   template <class V>
