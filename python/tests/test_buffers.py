@@ -215,3 +215,34 @@ def test_an_exporter_that_is_no_sequence_is_refused_as_before():
     with pytest.raises(TypeError) as raised:
         matrix(BufferOnly())
     assert str(raised.value) == "argument 'matrix': 'BufferOnly' object cannot be cast as 'Sequence'"
+
+
+class Meddler:
+    """A number that changes the list holding it while it is converted."""
+
+    def __init__(self, change):
+        self.change, self.holder = change, None
+
+    def __index__(self):
+        self.change(self.holder)
+        return 4
+
+    __float__ = lambda self: float(self.__index__())  # noqa: E731
+
+
+def meddling_list(change):
+    meddler = Meddler(change)
+    holder = [1, meddler, 2, 3]
+    meddler.holder = holder
+    return holder
+
+
+@pytest.mark.parametrize("convert", CONVERSIONS)
+@pytest.mark.parametrize("change", [
+    pytest.param(lambda items: items.append(5), id="grows"),
+    pytest.param(lambda items: items.clear(), id="empties"),
+    pytest.param(lambda items: items.pop(), id="shrinks"),
+    pytest.param(lambda items: items.__setitem__(2, "x"), id="replaces"),
+])
+def test_a_list_changed_while_read_is_read_as_its_iterator_reads_it(convert, change):
+    assert outcome(convert, meddling_list(change)) == outcome(convert, ItemsOnly(meddling_list(change)))

@@ -190,6 +190,7 @@ void read_list(PyObject* object, Sink& sink) {
     }
   }
   sink.reserve(static_cast<std::size_t>(sequence_hint(object)));
+#ifndef Py_GIL_DISABLED  // without the lock only the list's own iterator reads it safely
   if (PyList_CheckExact(object)) {
     // What a list's iterator does, without its calls: converting an item may run code
     // that changes the list, so the length is read again at every step.
@@ -199,6 +200,7 @@ void read_list(PyObject* object, Sink& sink) {
     }
     return;
   }
+#endif
   Ref iterator = Ref::check(PyObject_GetIter(object));
   while (Ref item = next_item(iterator.get())) sink.push_back(from_python<T>(item.get()));
 }
