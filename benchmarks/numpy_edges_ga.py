@@ -24,7 +24,9 @@ class Edges:
 def from_marks(job: Job, marks: np.ndarray) -> Edges:
     """The edge list of a (D × D) boolean array of marks."""
     rows, columns = np.nonzero(marks)
-    return Edges(rows, columns, job.top_fitness)
+    # nonzero hands out strided views of one (marks × 2) array: each gets its own compact copy.
+    return Edges(np.ascontiguousarray(rows, dtype=np.int32), np.ascontiguousarray(columns, dtype=np.int32),
+                 job.top_fitness)
 
 
 def prepare(job: Job, matrix: list[float]) -> Edges:
@@ -33,8 +35,8 @@ def prepare(job: Job, matrix: list[float]) -> Edges:
 
 def evaluate(population: np.ndarray, fitness: np.ndarray, edges: Edges) -> None:
     """Fill the missing (NaN) fitness values in place: D(D-1)/2 minus marks whose row comes first."""
-    position = np.empty(population.shape[1], dtype=np.intp)
-    places = np.arange(population.shape[1])
+    position = np.empty(population.shape[1], dtype=np.int32)
+    places = np.arange(population.shape[1], dtype=np.int32)
     for k in np.flatnonzero(np.isnan(fitness)):
         position[population[k]] = places
         fitness[k] = edges.top - np.count_nonzero(position[edges.rows] < position[edges.columns])
