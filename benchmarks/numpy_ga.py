@@ -9,6 +9,7 @@ from __future__ import annotations
 
 from collections import deque
 from dataclasses import dataclass, field
+from typing import Any, Callable
 
 import numpy as np
 
@@ -99,12 +100,13 @@ class Run:
     kept: deque[tuple[np.ndarray, np.ndarray]] = field(default_factory=deque)
 
 
-def run(job: Job, marks: Marks) -> Run:
+def run(job: Job, marks: Any, score: Callable[[np.ndarray, np.ndarray, Any], None] = evaluate) -> Run:
+    """The whole run; `score` fills missing fitness from `marks` (the dense evaluation unless given)."""
     rng = np.random.default_rng()
     result = Run(kept=deque(maxlen=job.n_generations))
 
     def step(population: np.ndarray, fitness: np.ndarray) -> None:
-        evaluate(population, fitness, marks)
+        score(population, fitness, marks)
         best = int(np.argmax(fitness))
         if fitness[best] > result.best_fitness:
             result.best_fitness = float(fitness[best])

@@ -12,7 +12,7 @@ sys.path.insert(0, str(BENCHMARKS))
 
 from job import Job, feedback_marks, make_matrix, parse_job  # noqa: E402
 
-IMPLEMENTATIONS = ["travok", "numpy", "deap"]
+IMPLEMENTATIONS = ["travok", "numpy", "numpy_edges", "deap"]
 
 
 def load(name):
@@ -119,3 +119,15 @@ def test_runner_prints_one_row_per_size_and_the_goals():
     assert len(rows) == 4  # the speed table and the travok table
     assert "- travok density 0.5 / 0.01 at 12 genes:" in done.stdout
     assert done.stdout.count("- travok memory at 12x8x3@") == 2
+
+
+def test_large_matrix_ladder_prints_a_row_per_case_and_the_input_goals():
+    load("numpy")
+    done = subprocess.run([sys.executable, str(BENCHMARKS / "large_matrices.py"), "--dims", "12,16", "--densities",
+                           "0.2", "--generations", "2"], env=dict(os.environ), capture_output=True, text=True,
+                          check=False)
+    assert done.returncode == 0, done.stderr
+    rows = [line.split(" | ") for line in done.stdout.splitlines() if line.startswith(("| 12 |", "| 16 |"))]
+    assert [row[4].count(" / ") for row in rows] == [1, 1]  # travok's wall / CPU ms per generation
+    assert [row[-1].count(" / ") for row in rows] == [2, 2]  # a peak for each of the three programs
+    assert done.stdout.count("- EvaluatorMatrix from ") == 3

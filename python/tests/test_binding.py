@@ -248,6 +248,14 @@ class LenRaises(ItemsOnly):
         raise self.error
 
 
+class BufferRaises(ItemsOnly):
+    def __init__(self, error):
+        self.error = error
+
+    def __buffer__(self, flags):
+        raise self.error
+
+
 class LenNegative(ItemsOnly):
     def __len__(self):
         return -1
@@ -260,19 +268,21 @@ class LenTooBig(ItemsOnly):
 
 @pytest.mark.parametrize(
     "sequence",
-    [ItemsOnly(), LenRaises(ValueError("no len")), LenRaises(TypeError("no len")), LenNegative(), LenTooBig()],
-    ids=["no-len", "len-value-error", "len-type-error", "len-negative", "len-beyond-index"],
+    [ItemsOnly(), LenRaises(ValueError("no len")), LenRaises(TypeError("no len")), LenNegative(), LenTooBig(),
+     BufferRaises(ValueError("no buffer"))],
+    ids=["no-len", "len-value-error", "len-type-error", "len-negative", "len-beyond-index", "buffer-value-error"],
 )
-def test_a_failing_length_is_ignored(sequence):
+def test_a_failing_length_or_buffer_is_ignored(sequence):
     assert Chromosome(sequence).genes == [10, 11, 12]
 
 
+@pytest.mark.parametrize("hook", [LenRaises, BufferRaises], ids=["len", "buffer"])
 @pytest.mark.parametrize("error_type", [KeyboardInterrupt, SystemExit, MemoryError])
-def test_an_interrupt_or_memory_error_from_the_length_propagates(error_type):
+def test_an_interrupt_or_memory_error_from_the_length_or_buffer_propagates(hook, error_type):
     chromosome = Chromosome([1, 2])
-    error = error_type("from __len__")
+    error = error_type("from a hook")
     with pytest.raises(error_type) as excinfo:
-        chromosome.genes = LenRaises(error)
+        chromosome.genes = hook(error)
     assert excinfo.value is error
     assert chromosome.genes == [1, 2]
 

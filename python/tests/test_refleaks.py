@@ -2,6 +2,7 @@
 below is repeated many times: neither the total reference count nor the number of live memory
 blocks may grow with the repetitions. The actions cover every constructor, attribute read and
 assignment, comparison, every error path with its message, and runs that return or fault."""
+import array
 import gc
 import math
 import os
@@ -331,6 +332,16 @@ ACTIONS.update({
     "interrupting-length": fails(KeyboardInterrupt, "from __len__", Chromosome, InterruptingLength()),
     "interrupting-comparison": fails(KeyboardInterrupt, "from __index__", lambda: EvaluatorKinds.Value ==
                                      InterruptingIndex()),
+    # numbers read in place from buffers, and the buffers the item path reads instead
+    "buffer-matrix": lambda: (EvaluatorMatrix(EvaluatorKinds.FeedbackMarks, array.array("d", MATRIX)),
+                              EvaluatorMatrix(EvaluatorKinds.FeedbackMarks, memoryview(bytes(9)).cast("?"))),
+    "buffer-genes": lambda: (Chromosome(array.array("H", [2, 0, 1])), Chromosome(b"\x01\x00")),
+    "buffer-negative-gene": fails(OverflowError, "can't convert negative int to unsigned", Chromosome,
+                                  array.array("q", [1, -1])),
+    "buffer-float-gene": fails(TypeError, "argument 'genes': 'float' object cannot be interpreted as an integer",
+                               Chromosome, array.array("d", [1.0])),
+    "buffer-not-flat": fails(NotImplementedError, None, Chromosome,
+                             memoryview(array.array("Q", [1, 2, 3, 4])).cast("B").cast("Q", (2, 2))),
     # argument unions
     "union-evaluator": fails(TypeError, None, call_sga, evaluator=5),
     "union-crossover": fails(TypeError, None, call_sga, crossover=MutatorKinds.Swap),

@@ -5,6 +5,7 @@
 #define PY_SSIZE_T_CLEAN
 #include <Python.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <type_traits>
@@ -62,7 +63,9 @@ struct Converter<std::uint8_t> {
 template <>
 struct Converter<double> {
   static double from_py(PyObject* object) {
-    const double value = PyFloat_AsDouble(object);
+    // The host's own steps for its own types, without a float object made for an int.
+    if (PyFloat_Check(object)) return PyFloat_AS_DOUBLE(object);
+    const double value = PyLong_CheckExact(object) ? PyLong_AsDouble(object) : PyFloat_AsDouble(object);
     if (value == -1.0 && PyErr_Occurred()) throw PythonError();
     return value;
   }
@@ -82,22 +85,145 @@ struct Converter<std::optional<T>> {
   }
 };
 
-// Checks a list argument and returns an iterator over it, with the length as a
-// capacity hint (0 when it cannot be taken).
-Ref iterate_sequence(PyObject* object, Py_ssize_t& hint);
+// Refuses a list argument that is a str or no sequence, with the list conversion's errors.
+void check_sequence(PyObject* object);
+// The length of a checked list argument as a capacity hint: 0 when it cannot be taken.
+Py_ssize_t sequence_hint(PyObject* object);
 // Checks a set argument and returns an iterator over it.
 Ref iterate_set(PyObject* object);
 // The next item of an iterator, or null at its end.
 Ref next_item(PyObject* iterator);
 
+// The numbers of an object that exports a one-dimensional, C-contiguous buffer of
+// floats, signed or unsigned integers of any width or bools (arrays, bytes), held
+// while this lives: they are read in place, without a Python object per element.
+class NumberBuffer {
+ public:
+  // A bool element: any byte but zero is true.
+  struct Bool {
+    unsigned char byte;
+  };
+
+  // Holds nothing when the object exports no such buffer (an ordinary failure to export one
+  // is ignored; an interrupt or a MemoryError propagates).
+  explicit NumberBuffer(PyObject* object);
+  ~NumberBuffer();
+  NumberBuffer(const NumberBuffer&) = delete;
+  NumberBuffer& operator=(const NumberBuffer&) = delete;
+
+  explicit operator bool() const noexcept { return kind_ != Kind::None; }
+
+  // visit(first, last) over the elements as a typed range: std::int8_t .. std::int64_t,
+  // std::uint8_t .. std::uint64_t, float, double or Bool. Only when held.
+  template <class Visit>
+  decltype(auto) visit(Visit&& visit) const {
+    switch (kind_) {
+      case Kind::I8: return as<std::int8_t>(visit);
+      case Kind::I16: return as<std::int16_t>(visit);
+      case Kind::I32: return as<std::int32_t>(visit);
+      case Kind::I64: return as<std::int64_t>(visit);
+      case Kind::U8: return as<std::uint8_t>(visit);
+      case Kind::U16: return as<std::uint16_t>(visit);
+      case Kind::U32: return as<std::uint32_t>(visit);
+      case Kind::U64: return as<std::uint64_t>(visit);
+      case Kind::F32: return as<float>(visit);
+      case Kind::F64: return as<double>(visit);
+      case Kind::Bool:
+      case Kind::None: break;
+    }
+    return as<Bool>(visit);
+  }
+
+ private:
+  enum class Kind : unsigned char { None, I8, I16, I32, I64, U8, U16, U32, U64, F32, F64, Bool };
+  template <class E, class Visit>
+  decltype(auto) as(Visit& visit) const {
+    const auto* first = static_cast<const E*>(view_.buf);
+    return visit(first, first + view_.len / static_cast<Py_ssize_t>(sizeof(E)));
+  }
+  Py_buffer view_{};
+  Kind kind_ = Kind::None;
+};
+
+// Whether converting each element of a buffer to T as an item gives the element itself:
+// an unsigned integer from a float, a bool or a negative number is the index protocol's
+// to refuse (or, for a bool, the item's own type's to allow), so such buffers go item by item.
+template <class T, class E>
+bool converts_in_place(const E* first, const E* last) {
+  if constexpr (std::is_same_v<T, double>) {
+    return true;
+  } else if constexpr (std::is_same_v<E, NumberBuffer::Bool> || std::is_floating_point_v<E>) {
+    return false;
+  } else if constexpr (std::is_signed_v<E>) {
+    return std::none_of(first, last, [](E value) { return value < 0; });
+  } else {
+    return true;
+  }
+}
+
+template <class T, class E>
+T number_of(E element) noexcept {
+  if constexpr (std::is_same_v<E, NumberBuffer::Bool>) {
+    return element.byte != 0 ? T{1} : T{0};
+  } else {
+    return static_cast<T>(element);  // an integer to the nearest float, as the host rounds it
+  }
+}
+
+template <class T>
+concept BufferNumber = std::is_same_v<T, double> || std::is_same_v<T, std::uint64_t>;
+
+// Hands the items of a list argument to `sink` in order, each converted by from_python<T>:
+// sink.reserve(count) first, then sink.push_back(value) per item. A flat numeric buffer
+// is read in place when that gives the same values.
+template <class T, class Sink>
+void read_list(PyObject* object, Sink& sink) {
+  check_sequence(object);
+  if constexpr (BufferNumber<T>) {
+    const NumberBuffer buffer(object);
+    if (buffer && buffer.visit([&]<class E>(const E* first, const E* last) {
+          if (!converts_in_place<T>(first, last)) return false;
+          sink.reserve(static_cast<std::size_t>(last - first));
+          for (; first != last; ++first) sink.push_back(number_of<T>(*first));
+          return true;
+        })) {
+      return;
+    }
+  }
+  sink.reserve(static_cast<std::size_t>(sequence_hint(object)));
+#ifndef Py_GIL_DISABLED  // without the lock only the list's own iterator reads it safely
+  if (PyList_CheckExact(object)) {
+    // What a list's iterator does, without its calls: converting an item may run code
+    // that changes the list, so the length is read again at every step.
+    for (Py_ssize_t i = 0; i < PyList_GET_SIZE(object); ++i) {
+      const Ref item = Ref::borrow(PyList_GET_ITEM(object, i));
+      sink.push_back(from_python<T>(item.get()));
+    }
+    return;
+  }
+#endif
+  Ref iterator = Ref::check(PyObject_GetIter(object));
+  while (Ref item = next_item(iterator.get())) sink.push_back(from_python<T>(item.get()));
+}
+
+// Asks the system to back a large block with huge pages, as NumPy does for its arrays:
+// the first touch of each small page of fresh memory can cost more than filling it.
+void advise_huge_pages(void* data, std::size_t bytes) noexcept;
+
 template <class T, class A>
 struct Converter<std::vector<T, A>> {
+  struct Sink {
+    std::vector<T, A>& items;
+    void reserve(std::size_t count) {
+      items.reserve(count);
+      advise_huge_pages(items.data(), items.capacity() * sizeof(T));
+    }
+    void push_back(T&& item) { items.push_back(std::move(item)); }
+  };
   static std::vector<T, A> from_py(PyObject* object) {
-    Py_ssize_t hint = 0;
-    Ref iterator = iterate_sequence(object, hint);
     std::vector<T, A> items;
-    items.reserve(static_cast<std::size_t>(hint));
-    while (Ref item = next_item(iterator.get())) items.push_back(from_python<T>(item.get()));
+    Sink sink{items};
+    read_list<T>(object, sink);
     return items;
   }
   template <class V>
