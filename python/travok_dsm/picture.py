@@ -40,6 +40,15 @@ def _marks(count: int) -> str:
     return f"{count} feedback {'mark' if count == 1 else 'marks'}"
 
 
+def _bound(result: Result) -> str:
+    bound = result.lower_bound
+    if bound is None:
+        return ""
+    if bound >= result.feedback:
+        return ", the proven minimum"
+    return f" (lower bound {bound}, gap {result.feedback - bound})"
+
+
 def cell_classes(marks: NDArray[np.bool_], order: Sequence[int]) -> NDArray[np.int_]:
     """The reordered matrix as colour classes: no mark, mark below, mark above, diagonal."""
     reordered = marks[np.ix_(order, order)]
@@ -168,7 +177,7 @@ def figure(result: Result, title: str, given_order: str = "given order") -> Figu
     outer = drawn.add_gridspec(1, 2, width_ratios=[side + label_room, column])
     main = drawn.add_subplot(outer[0, 0])
     _draw_matrix(main, result, result.indices,
-                 f"ordering found: {_marks(result.feedback)}", labelled)
+                 f"ordering found: {_marks(result.feedback)}{_bound(result)}", labelled)
     if result.partitioned:
         _outline_blocks(main, result.blocks)
     side_panels = outer[0, 1].subgridspec(1 + max(1, len(searched)), 1,
