@@ -119,3 +119,25 @@ def test_runner_prints_one_row_per_size_and_the_goals():
     assert len(rows) == 4  # the speed table and the travok table
     assert "- travok density 0.5 / 0.01 at 12 genes:" in done.stdout
     assert done.stdout.count("- travok memory at 12x8x3@") == 2
+
+
+def test_quality_reaches_what_the_solver_proves_on_a_ring(tmp_path):
+    # SciPy does not load everywhere the suite runs; the package's tests know where.
+    sys.path.insert(0, str(Path(__file__).parent / "dsm"))
+    importlib.import_module("scipy_needed")
+    # Fourteen elements, each depending on the next two: one block, its least feedback proven.
+    size = 14
+    rows = [",".join("1" if (column - row) % size in (1, 2) else "0" for column in range(size))
+            for row in range(size)]
+    path = tmp_path / "ring.csv"
+    path.write_text("\n".join(rows) + "\n")
+    done = subprocess.run([sys.executable, str(BENCHMARKS / "quality.py"), str(path), "--budgets", "0.05",
+                           "--repetitions", "1", "--only", "memetic,numpy"],
+                          env=dict(os.environ), capture_output=True, text=True, check=False)
+    assert done.returncode == 0, done.stderr
+    (row,) = [line for line in done.stdout.splitlines() if line.startswith("| ring.csv")]
+    cells = [cell.strip() for cell in row.strip("|").split("|")]
+    least = int(cells[2])
+    memetic, numpy_ga = (int(cell.split()[0]) for cell in cells[3:])
+    assert cells[1] == "14" and least <= numpy_ga
+    assert memetic == least  # a block this small is the memetic search's to solve
