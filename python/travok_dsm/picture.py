@@ -14,7 +14,7 @@ from numpy.typing import NDArray
 
 from travok_dsm._optional import require
 from travok_dsm.matrix import feedback
-from travok_dsm.result import Block, Result
+from travok_dsm.result import Block, Result, bound_note
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
@@ -41,12 +41,9 @@ def _marks(count: int) -> str:
 
 
 def _bound(result: Result) -> str:
-    bound = result.lower_bound
-    if bound is None:
+    if result.lower_bound is None:
         return ""
-    if bound >= result.feedback:
-        return ", the proven minimum"
-    return f" (lower bound {bound}, gap {result.feedback - bound})"
+    return f"; {bound_note(result.feedback, result.lower_bound)}"
 
 
 def cell_classes(marks: NDArray[np.bool_], order: Sequence[int]) -> NDArray[np.int_]:
