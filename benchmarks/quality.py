@@ -29,10 +29,8 @@ import statistics
 import time
 from collections.abc import Callable
 from pathlib import Path
-from typing import Any
 
 import numpy as np
-
 from job import Job
 
 SEARCHES = ("memetic", "sga", "numpy", "deap")
