@@ -131,3 +131,25 @@ def test_large_matrix_ladder_prints_a_row_per_case_and_the_input_goals():
     assert [row[4].count(" / ") for row in rows] == [1, 1]  # travok's wall / CPU ms per generation
     assert [row[-1].count(" / ") for row in rows] == [2, 2]  # a peak for each of the three programs
     assert done.stdout.count("- EvaluatorMatrix from ") == 3
+
+
+def test_quality_reaches_what_the_solver_proves_on_a_ring(tmp_path):
+    # SciPy does not load everywhere the suite runs; the package's tests know where.
+    sys.path.insert(0, str(Path(__file__).parent / "dsm"))
+    importlib.import_module("scipy_needed")
+    # Fourteen elements, each depending on the next two: one block, its least feedback proven.
+    size = 14
+    rows = [",".join("1" if (column - row) % size in (1, 2) else "0" for column in range(size))
+            for row in range(size)]
+    path = tmp_path / "ring.csv"
+    path.write_text("\n".join(rows) + "\n")
+    done = subprocess.run([sys.executable, str(BENCHMARKS / "quality.py"), str(path), "--budgets", "0.05",
+                           "--repetitions", "1", "--only", "memetic,numpy"],
+                          env=dict(os.environ), capture_output=True, text=True, check=False)
+    assert done.returncode == 0, done.stderr
+    (row,) = [line for line in done.stdout.splitlines() if line.startswith("| ring.csv")]
+    cells = [cell.strip() for cell in row.strip("|").split("|")]
+    least = int(cells[2])
+    memetic, numpy_ga = (int(cell.split()[0]) for cell in cells[3:])
+    assert cells[1] == "14" and least <= numpy_ga
+    assert memetic == least  # a block this small is the memetic search's to solve

@@ -24,7 +24,7 @@ from travok_dsm.errors import ConsistencyError, DsmError
 from travok_dsm.matrix import Dsm, feedback
 from travok_dsm.options import METHODS, MemeticOptions, Options, SgaOptions
 from travok_dsm.parallel import default_workers
-from travok_dsm.result import Block, Result
+from travok_dsm.result import Block, Result, bound_note
 from travok_dsm.sequencing import SEARCHED_BLOCK, sequence
 from travok_dsm.stdlib import stdlib_dsm
 
@@ -78,6 +78,16 @@ def _positive(text: str) -> float:
 _positive.__name__ = "number"
 
 
+def _non_negative(text: str) -> float:
+    value = float(text)
+    if not 0.0 <= value < float("inf"):
+        raise argparse.ArgumentTypeError(f"{text} is not a number of at least 0")
+    return value
+
+
+_non_negative.__name__ = "number"
+
+
 def build_parser() -> argparse.ArgumentParser:
     parser = argparse.ArgumentParser(
         prog=PROG,
@@ -113,7 +123,12 @@ def build_parser() -> argparse.ArgumentParser:
                         "and search only inside the blocks of 3 or more elements, each on its own "
                         "(default); --no-partition searches the whole matrix at once")
     search.add_argument("--no-exact", action="store_true",
-                        help="leave lower_bound null (this version computes no lower bound)")
+                        help="skip the exact step, which bounds each block's feedback from below "
+                        "(and ends the search of a block at its proven minimum): lower_bound "
+                        "stays null")
+    search.add_argument("--exact-seconds", type=_non_negative, default=1.0, metavar="S",
+                        help="seconds the exact step may take in all, shared by the blocks "
+                        "(default %(default)s)")
     memetic = parser.add_argument_group("memetic search (memetic)")
     memetic.add_argument("--seconds", type=_positive, metavar="S",
                          help="seconds per run (default: 0.01 per element of the block, 0.2 to 10)")
@@ -234,6 +249,8 @@ def _budget(method: str, settings: dict[str, Any]) -> str:
     if settings.get("generations") is not None:
         limits.append(f"{settings['generations']} generations")
     limits.append(f"{settings['stagnation']} generations without a better ordering")
+    if settings.get("bound") is not None:
+        limits.append(f"reaching the proven minimum {settings['bound']}")
     return "at most " + " or ".join(limits) + " per run"
 
 
@@ -247,7 +264,8 @@ def report(source: Source, result: Result) -> str:
         f"feedback marks in {source.order_name}: {before}",
         *(_partition_lines(result.blocks) if result.partitioned else []),
         (f"feedback marks in the best ordering found: {result.feedback} "
-         f"(fitness {pairs - result.feedback} = {pairs} - {result.feedback})"),
+         f"(fitness {pairs - result.feedback} = {pairs} - {result.feedback}); "
+         f"{bound_note(result.feedback, result.lower_bound)}"),
         _run_line(result),
         "best ordering (each element after the ones it depends on, but for the feedback marks):",
         textwrap.fill(", ".join(result.order), width=100, initial_indent="  ",
@@ -307,7 +325,8 @@ def main(argv: Sequence[str] | None = None) -> int:
     progress = _Progress(sys.stderr)
     try:
         result = sequence(source.dsm, method=args.method, options=options, restarts=args.restarts,
-                          partition=args.partition, workers=args.workers, progress=progress)
+                          partition=args.partition, workers=args.workers, progress=progress,
+                          exact=not args.no_exact, exact_seconds=args.exact_seconds)
     except KeyboardInterrupt:
         progress.finish()
         print(f"{PROG}: interrupted", file=sys.stderr)

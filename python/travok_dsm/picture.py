@@ -14,7 +14,7 @@ from numpy.typing import NDArray
 
 from travok_dsm._optional import require
 from travok_dsm.matrix import feedback
-from travok_dsm.result import Block, Result
+from travok_dsm.result import Block, Result, bound_note
 
 if TYPE_CHECKING:
     from matplotlib.axes import Axes
@@ -38,6 +38,12 @@ _MOST_PROGRESS = 3
 
 def _marks(count: int) -> str:
     return f"{count} feedback {'mark' if count == 1 else 'marks'}"
+
+
+def _bound(result: Result) -> str:
+    if result.lower_bound is None:
+        return ""
+    return f"; {bound_note(result.feedback, result.lower_bound)}"
 
 
 def cell_classes(marks: NDArray[np.bool_], order: Sequence[int]) -> NDArray[np.int_]:
@@ -168,7 +174,7 @@ def figure(result: Result, title: str, given_order: str = "given order") -> Figu
     outer = drawn.add_gridspec(1, 2, width_ratios=[side + label_room, column])
     main = drawn.add_subplot(outer[0, 0])
     _draw_matrix(main, result, result.indices,
-                 f"ordering found: {_marks(result.feedback)}", labelled)
+                 f"ordering found: {_marks(result.feedback)}{_bound(result)}", labelled)
     if result.partitioned:
         _outline_blocks(main, result.blocks)
     side_panels = outer[0, 1].subgridspec(1 + max(1, len(searched)), 1,

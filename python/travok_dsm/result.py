@@ -9,7 +9,7 @@ from typing import Any
 from travok_dsm.matrix import Dsm
 from travok_dsm.options import Options
 
-__all__ = ["Block", "Result", "Run"]
+__all__ = ["Block", "Result", "Run", "bound_note"]
 
 
 @dataclass(frozen=True)
@@ -32,7 +32,10 @@ class Block:
     the order found, the feedback marks inside it, and the runs that searched it, the one chosen
     first among the equally good. ``runs`` is empty and ``settings`` None for a block of one or two
     elements, which is ordered by trying every ordering. ``settings`` holds the options the runs
-    used, scaled to the block. ``lower_bound`` is a proven least feedback, when one is known."""
+    used, scaled to the block. ``lower_bound`` is a number of feedback marks that no ordering of
+    the block goes below, proven by the exact step (None when it was skipped); when it equals
+    ``feedback``, the ordering is a least one. The ordering is the exact step's own when that was
+    better than every run's."""
 
     indices: tuple[int, ...]
     labels: tuple[str, ...]
@@ -54,7 +57,7 @@ class Result:
     the diagonal, all of them inside ``blocks`` (in dependency order). ``seconds`` is the wall time
     of the whole call. ``method``, ``options``, ``restarts`` and ``partitioned`` are the settings
     it ran with; ``workers`` is the number of processes the runs shared (1: this process alone),
-    or None when they went to an executor.
+    or None when they went to an executor; ``exact`` whether the exact step ran.
     """
 
     dsm: Dsm
@@ -67,6 +70,7 @@ class Result:
     restarts: int
     partitioned: bool
     workers: int | None
+    exact: bool
 
     @property
     def order(self) -> tuple[str, ...]:
@@ -75,7 +79,8 @@ class Result:
 
     @property
     def lower_bound(self) -> int | None:
-        """The sum of the blocks' lower bounds, when every block has one."""
+        """The sum of the blocks' lower bounds, when every block has one: no ordering of the
+        matrix has fewer feedback marks, as a mark between two blocks never needs to be one."""
         bounds = [block.lower_bound for block in self.blocks]
         if any(bound is None for bound in bounds):
             return None
@@ -107,3 +112,12 @@ class Result:
 
     def to_json(self, indent: int | None = None) -> str:
         return json.dumps(self.to_dict(), indent=indent, ensure_ascii=False)
+
+
+def bound_note(feedback: int, lower_bound: int | None) -> str:
+    """How an ordering's feedback stands against its lower bound, in words."""
+    if lower_bound is None:
+        return "no lower bound (exact step skipped)"
+    if lower_bound >= feedback:
+        return "proven minimum"
+    return f"feedback {feedback}, lower bound {lower_bound} (gap {feedback - lower_bound})"

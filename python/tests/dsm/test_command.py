@@ -114,6 +114,24 @@ def test_json_is_the_contract_and_nothing_else(ring_csv, tmp_path):
     assert printed["blocks"][0]["labels"] == printed["order"]
 
 
+@pytest.mark.parametrize(
+    "option, note, bound",
+    [([], "proven minimum", 6), (["--no-exact"], "no lower bound (exact step skipped)", None)],
+    ids=["exact", "no-exact"],
+)
+def test_exact_step_proves_the_known_minimum(tmp_path, option, note, bound):
+    # Module-level imports of 60 standard-library modules: blocks of 10, 2 and 2, least feedback 6.
+    matrix = str(Path(__file__).parent / "data" / "stdlib_modlevel_60.csv")
+    done = run_command(matrix, *option, cwd=tmp_path)
+    assert done.returncode == 0, done.stderr
+    assert "best ordering found: 6 (fitness 1764 = 1770 - 6); " + note + "\n" in done.stdout
+    done = run_command(matrix, "--json", *option, cwd=tmp_path)
+    printed = json.loads(done.stdout)
+    assert (printed["feedback"], printed["lower_bound"]) == (6, bound)
+    assert [block["lower_bound"] for block in printed["blocks"]] == \
+        [block["feedback"] if bound else None for block in printed["blocks"]]
+
+
 def test_reads_a_library_folder(tmp_path):
     library = tmp_path / "lib"
     library.mkdir()

@@ -4,6 +4,7 @@ import json
 import subprocess
 import sys
 import textwrap
+from pathlib import Path
 from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from multiprocessing import get_context
 
@@ -11,7 +12,10 @@ import numpy as np
 import pytest
 
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-from travok_dsm import Dsm, SgaOptions, feedback, sequence
+from travok_dsm import Dsm, SgaOptions, feedback, sequence  # noqa: E402
+from travok_dsm.result import bound_note  # noqa: E402
+
+DATA = Path(__file__).parent / "data"
 
 SMALL = SgaOptions(chromosomes=50, generations=20)
 
@@ -43,14 +47,17 @@ def assert_adds_up(result):
     for block in result.blocks:
         assert block.feedback == feedback(result.dsm.sub(block.indices), range(block.size))
         assert all(run.feedback >= block.feedback for run in block.runs)
-        assert block.feedback in [run.feedback for run in block.runs] or not block.runs
+        # Better than every run only when the exact step proved its own ordering least.
+        assert block.feedback in [run.feedback for run in block.runs] or not block.runs \
+            or block.feedback == block.lower_bound
+        assert block.lower_bound is None or block.lower_bound <= block.feedback
 
 
 def test_partitioned_result_keeps_feedback_inside_blocks():
     # Two three-cycles, the second depending on the first, a mutual pair and two loose elements.
     arcs = {(0, 1), (1, 2), (2, 0), (3, 4), (4, 5), (5, 3), (3, 0), (6, 7), (7, 6), (8, 5), (6, 8)}
     dsm = dsm_of_arcs(9, arcs, "abcdefghi")
-    result = sequence(dsm, method="sga", options=SMALL, restarts=3, workers=1)
+    result = sequence(dsm, method="sga", options=SMALL, restarts=3, workers=1, exact=False)
     assert_adds_up(result)
     assert [sorted(block.indices) for block in result.blocks] == [[0, 1, 2], [3, 4, 5], [8], [6, 7]]
     assert [block.feedback for block in result.blocks] == [1, 1, 0, 1]
@@ -63,14 +70,33 @@ def test_partitioned_result_keeps_feedback_inside_blocks():
     assert result.order == tuple(dsm.labels[index] for index in result.indices)
 
 
-def test_json_contract():
-    result = sequence(rings(5, 4), method="sga", options=SMALL, restarts=2, workers=1)
+@pytest.mark.parametrize(
+    "exact, bound",
+    [({}, "least"), ({"exact_seconds": 0}, 0), ({"exact": False}, None)],
+    ids=["exact", "no-time", "no-exact"],
+)
+def test_json_contract(exact, bound):
+    result = sequence(rings(5, 4), method="sga", options=SMALL, restarts=2, workers=1, **exact)
+    assert_adds_up(result)
     contract = json.loads(result.to_json())
     assert contract == result.to_dict()
     assert list(contract) == ["labels", "order", "feedback", "lower_bound", "seconds", "blocks"]
     assert contract["labels"] == list(result.dsm.labels)
     assert contract["order"] == list(result.order) and sorted(contract["order"]) == contract["labels"]
-    assert contract["lower_bound"] is None and isinstance(contract["seconds"], float)
+    assert isinstance(contract["seconds"], float)
+    bounds = [block["lower_bound"] for block in contract["blocks"]]
+    if bound == "least":
+        # The rings' least feedback is in reach of the solver, which hands its ordering over when
+        # the short runs missed it.
+        assert bounds == [block["feedback"] for block in contract["blocks"]]
+        assert contract["lower_bound"] == contract["feedback"] == sum(bounds)
+        assert bound_note(result.feedback, result.lower_bound) == "proven minimum"
+    elif bound == 0:
+        assert bounds == [0, 0] and contract["lower_bound"] == 0 < contract["feedback"]
+        gap = contract["feedback"]
+        assert bound_note(result.feedback, result.lower_bound) == f"feedback {gap}, lower bound 0 (gap {gap})"
+    else:
+        assert bounds == [None, None] and contract["lower_bound"] is None
     assert [block["labels"] for block in contract["blocks"]] == [list(block.labels) for block in result.blocks]
     assert [list(block) for block in contract["blocks"]] == [["labels", "feedback", "lower_bound"]] * 2
     assert sum(block["feedback"] for block in contract["blocks"]) == contract["feedback"]
@@ -79,7 +105,15 @@ def test_json_contract():
 def test_acyclic_matrix_needs_no_run():
     dsm = dsm_of_arcs(6, {(1, 0), (2, 1), (5, 3), (4, 0)})
     result = sequence(dsm)
-    assert (result.feedback, result.runs) == (0, 0)
+    assert (result.feedback, result.runs, result.lower_bound) == (0, 0, 0)
+
+
+def test_a_large_block_searches_towards_its_proven_minimum():
+    result = sequence(DATA / "stdlib_imports_100.csv", restarts=1, workers=1)
+    (block,) = [block for block in result.blocks if block.runs]
+    assert block.size == 76
+    assert block.settings["bound"] == block.lower_bound == block.feedback == result.feedback == 28
+    assert result.lower_bound == 28
 
 
 def graph_of(dsm):
@@ -121,11 +155,12 @@ def test_sequence_takes_any_matrix(tmp_path, make):
         (lambda: sequence(rings(4), method="tabu"), ValueError, "unknown method 'tabu'; the methods are 'memetic', 'sga'"),
         (lambda: sequence(rings(4), options=SMALL), TypeError, "method 'memetic' takes MemeticOptions, not SgaOptions"),
         (lambda: sequence(rings(4), restarts=0), ValueError, "restarts must be at least 1, not 0"),
+        (lambda: sequence(rings(4), exact_seconds=-1), ValueError, "exact_seconds must be a number of at least 0, not -1"),
         (lambda: sequence(rings(4), workers=2, executor=ThreadPoolExecutor(1)), ValueError,
          "give an executor or a number of workers, not both"),
     ],
     ids=["chromosomes", "probability", "selector", "crossover-parameter", "method", "options-type", "restarts",
-         "executor-and-workers"],
+         "exact-seconds", "executor-and-workers"],
 )
 def test_options_are_refused_before_any_run(call, error, message):
     with pytest.raises(error) as caught:
