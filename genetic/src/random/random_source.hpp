@@ -85,9 +85,8 @@ class RandomSource final {
   // draw the same stream. Every refill checks this too, for handles held across a fork.
   void rekey_if_forked() noexcept;
 
-  // The generator: four xoshiro256++ lanes (small state, fast, well studied) stepped
-  // side by side, as plain loops over the lanes that the compiler may vectorise. A block holds kSteps steps,
-  // the four lanes' outputs of a step in lane order.
+  // The generator: four independent xoshiro256++ lanes (small state, fast, well
+  // studied). A block holds kSteps steps, the four lanes' outputs of a step in lane order.
   static constexpr std::size_t kLanes = 4;
   static constexpr std::size_t kSteps = 16;
   static constexpr std::size_t kBlockWords = kLanes * kSteps;
