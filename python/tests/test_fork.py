@@ -9,7 +9,11 @@ import pytest
 from run_checks import run
 from travok import SequencingSettings
 
-pytestmark = pytest.mark.skipif(not hasattr(os, "fork"), reason="the system has no fork")
+pytestmark = [
+    pytest.mark.skipif(not hasattr(os, "fork"), reason="the system has no fork"),
+    # Idle threads that earlier tests' executors leave behind; the children touch only this module.
+    pytest.mark.filterwarnings("ignore:This process .* is multi-threaded:DeprecationWarning"),
+]
 N_WORKERS = 4
 
 
