@@ -5,7 +5,6 @@ import multiprocessing
 import os
 
 import pytest
-
 from run_checks import run
 from travok import SequencingSettings
 
