@@ -4,14 +4,37 @@
 #include <bit>
 
 namespace genetic {
+namespace {
 
-void GeneMarks::reset(Gene max_gene, std::size_t max_entries) {
-  // A value-indexed array stays within a few times the chromosome length.
-  const std::size_t direct_limit = 4 * max_entries + 64;
-  direct_ = max_gene < direct_limit;
+// Every donor gene is written at the next listed position whether new or not (one that
+// was not is overwritten by the next new one), so no branch hangs on the set test: which
+// genes are new is a coin flip a predictor cannot learn. Returns the count of new genes.
+// The buffers never overlap one another or the donor, which the loop tells the compiler.
+template <class Insert>
+[[gnu::always_inline]] inline std::size_t place(Gene* __restrict child, const std::size_t* __restrict to,
+                                                std::span<const Gene> donor, Gene& last_new, Insert insert) {
+  const Gene* __restrict const from = donor.data();
+  const std::size_t n = donor.size();
+  std::size_t placed = 0;
+#pragma GCC unroll 4
+  for (std::size_t k = 0; k < n; ++k) {
+    const Gene gene = from[k];
+    const bool is_new = insert(gene);
+    child[to[placed]] = gene;
+    last_new = is_new ? gene : last_new;
+    placed += is_new ? 1 : 0;
+  }
+  return placed;
+}
+
+}  // namespace
+
+void GeneMarks::reset(Gene bound, std::size_t max_entries) {
+  // A value-indexed array stays within a few times the number of genes.
+  direct_ = bound < 4 * max_entries + 64;
   std::size_t needed = 0;
   if (direct_) {
-    needed = static_cast<std::size_t>(max_gene) + 1;
+    needed = static_cast<std::size_t>(bound) + 1;
   } else {
     // At most half full, so probe runs stay short.
     const std::size_t slots = std::bit_ceil(std::max<std::size_t>(2 * max_entries, 16));
@@ -28,41 +51,50 @@ void GeneMarks::reset(Gene max_gene, std::size_t max_entries) {
   }
 }
 
-// The direct paths have no branch on the data: which positions are kept and which
-// genes are new are coin flips that a predictor cannot learn.
 void GeneMarks::insert_kept(const std::uint64_t* kept, std::span<const Gene> genes) noexcept {
-  const std::size_t n = genes.size();
-  if (direct_) {
-    std::uint32_t* const stamps = stamps_.data();
-    const std::uint32_t stamp = stamp_;
-    for (std::size_t i = 0; i < n; ++i) {
-      std::uint32_t& mark = stamps[genes[i]];
-      mark = bit_at(kept, i) ? stamp : mark;
+  // Only the set bits are visited: no branch on a single coin flip.
+  const auto each_kept = [kept, genes](auto insert) {
+    const std::size_t n_words = (genes.size() + 63) / 64;
+    for (std::size_t w = 0; w < n_words; ++w) {
+      for (std::uint64_t bits = kept[w]; bits != 0; bits &= bits - 1) {
+        insert(genes[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))]);
+      }
     }
-    return;
-  }
-  for (std::size_t i = 0; i < n; ++i) {
-    if (bit_at(kept, i)) insert_hashed(genes[i]);
+  };
+  if (direct_) {
+    each_kept([stamps = stamps_.data(), stamp = stamp_](Gene gene) { stamps[gene] = stamp; });
+  } else {
+    each_kept([this](Gene gene) { insert_hashed(gene); });
   }
 }
 
-std::size_t GeneMarks::insert_donor(std::span<const Gene> donor, Gene* fresh) noexcept {
-  std::size_t count = 0;
-  if (direct_) {
-    std::uint32_t* const stamps = stamps_.data();
-    const std::uint32_t stamp = stamp_;
-    for (const Gene gene : donor) {
-      const bool is_new = stamps[gene] != stamp;
-      stamps[gene] = stamp;
-      fresh[count] = gene;
-      count += is_new ? 1 : 0;
-    }
-    return count;
-  }
-  for (const Gene gene : donor) {
-    if (insert_hashed(gene)) fresh[count++] = gene;
-  }
-  return count;
+std::size_t GeneMarks::fill(Gene* child, const std::size_t* to, std::size_t n_free,
+                            std::span<const Gene> donor) noexcept {
+  Gene last_new = 0;
+  std::uint32_t* __restrict const stamps = stamps_.data();
+  const std::uint32_t stamp = stamp_;
+  const auto insert_direct = [stamps, stamp](Gene gene) {
+    const bool is_new = stamps[gene] != stamp;
+    stamps[gene] = stamp;
+    return is_new;
+  };
+  const std::size_t placed = direct_ ? place(child, to, donor, last_new, insert_direct)
+                                     : place(child, to, donor, last_new, [this](Gene gene) { return insert_hashed(gene); });
+  if (placed > n_free) return placed;
+  // Once the listed positions were all taken, later genes went to the last one.
+  if (placed == n_free && n_free > 0) child[to[n_free - 1]] = last_new;
+  for (std::size_t t = placed; t < n_free; ++t) child[to[t]] = 0;
+  return placed;
+}
+
+std::size_t GeneMarks::bytes() const noexcept {
+  return stamps_.capacity() * sizeof(stamps_[0]) + keys_.capacity() * sizeof(keys_[0]);
+}
+
+void GeneMarks::release() noexcept {
+  stamps_ = std::vector<std::uint32_t>();  // not `= {}`, which keeps the capacity
+  keys_ = std::vector<Gene>();
+  stamp_ = 0;
 }
 
 }  // namespace genetic

@@ -1,6 +1,6 @@
 #pragma once
-// A set of gene values that is emptied in constant time and reused from pair to
-// pair, so that a crossing allocates nothing once the buffers have grown.
+// The set of genes a crossing has placed in a child: emptied in constant time and reused
+// from pair to pair, so a crossing allocates nothing while its buffers are large enough.
 #include <cstddef>
 #include <cstdint>
 #include <span>
@@ -15,20 +15,27 @@ inline bool bit_at(const std::uint64_t* bits, std::size_t i) noexcept { return (
 
 class GeneMarks {
  public:
-  // Empties the set for values up to `max_gene` and at most `max_entries` insertions.
-  // Small values (orderings) are marked in an array indexed by value; others go to
-  // an open-addressing table.
-  void reset(Gene max_gene, std::size_t max_entries);
+  // Empties the set for genes whose OR is `bound` and at most `max_entries` insertions.
+  // Genes within a few times that count (orderings) are marked in an array indexed by
+  // value; larger ones go to an open-addressing table.
+  void reset(Gene bound, std::size_t max_entries);
 
-  // Inserts genes[i] for every i whose bit is set in `kept` (64 positions a word).
+  // Inserts genes[i] for every i whose bit is set in `kept` (64 positions a word, no bit
+  // set at or past genes.size()).
   void insert_kept(const std::uint64_t* kept, std::span<const Gene> genes) noexcept;
 
-  // Inserts the donor's genes in order and writes those that were new to `fresh`
-  // (room for donor.size() values); returns how many were new.
-  std::size_t insert_donor(std::span<const Gene> donor, Gene* fresh) noexcept;
+  // Inserts the donor's genes in order; those that were new go, in donor order, to
+  // child[to[0]], child[to[1]], ... of the `n_free` listed positions, and the listed
+  // positions left over are set to 0. `to` holds donor.size() + 1 entries: past the
+  // `n_free` it repeats the last, or is all 0 when `n_free` is 0. Returns how many
+  // genes were new; more than `n_free` leaves the child unspecified.
+  std::size_t fill(Gene* child, const std::size_t* to, std::size_t n_free, std::span<const Gene> donor) noexcept;
+
+  // Bytes the buffers hold; release gives them back.
+  std::size_t bytes() const noexcept;
+  void release() noexcept;
 
  private:
-  // True when `gene` was not in the set before.
   bool insert_hashed(Gene gene) noexcept {
     std::size_t slot = static_cast<std::size_t>((gene * 0x9e3779b97f4a7c15ULL) >> shift_);
     while (stamps_[slot] == stamp_) {
@@ -40,7 +47,7 @@ class GeneMarks {
     return true;
   }
 
-  // A slot or value belongs to the set when its stamp equals the current one.
+  // A value or slot belongs to the set when its stamp equals the current one.
   std::vector<std::uint32_t> stamps_;
   std::vector<Gene> keys_;
   std::uint32_t stamp_ = 0;

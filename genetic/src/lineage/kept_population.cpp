@@ -7,20 +7,11 @@
 namespace genetic {
 namespace {
 
-// The loops below run over every gene a run keeps, once per generation: they are
-// built for AVX2 as well, picked when the processor has it. Sanitizer builds keep
-// only the plain loops, the ones every processor can run.
-#if defined(__GNUC__) && defined(__x86_64__) && !defined(__SANITIZE_ADDRESS__)
-#define GENETIC_WIDE_CLONES [[gnu::target_clones("avx2", "default")]]
-#else
-#define GENETIC_WIDE_CLONES
-#endif
-
 // Each gene cut to its low bytes, in one pass with the OR of all the genes, which
 // tells whether the cut lost anything: the OR is at least the largest gene and below
 // the next power of two, so it decides the width as the maximum would.
 template <class Narrow>
-[[gnu::always_inline]] inline Gene narrow_into(const Chromosome* chromosomes, std::size_t count, Narrow* to) {
+Gene narrow_into(const Chromosome* chromosomes, std::size_t count, Narrow* to) {
   Gene bits = 0;
   for (std::size_t k = 0; k < count; ++k) {
     const Gene* const genes = chromosomes[k].genes.data();
@@ -34,18 +25,6 @@ template <class Narrow>
     to += n;
   }
   return bits;
-}
-GENETIC_WIDE_CLONES Gene narrow_u8(const Chromosome* chromosomes, std::size_t count, std::uint8_t* to) {
-  return narrow_into(chromosomes, count, to);
-}
-GENETIC_WIDE_CLONES Gene narrow_u16(const Chromosome* chromosomes, std::size_t count, std::uint16_t* to) {
-  return narrow_into(chromosomes, count, to);
-}
-GENETIC_WIDE_CLONES Gene narrow_u32(const Chromosome* chromosomes, std::size_t count, std::uint32_t* to) {
-  return narrow_into(chromosomes, count, to);
-}
-GENETIC_WIDE_CLONES Gene narrow_u64(const Chromosome* chromosomes, std::size_t count, std::uint64_t* to) {
-  return narrow_into(chromosomes, count, to);
 }
 
 // The narrowest width, in bytes, that holds every gene whose OR is `bits`.
@@ -69,13 +48,13 @@ Gene KeptPopulation::narrow_to(const Population& population, std::size_t total, 
   };
   switch (width) {
     case 1:
-      return into(narrow_u8, Packed::List<std::uint8_t>());
+      return into(narrow_into<std::uint8_t>, Packed::List<std::uint8_t>());
     case 2:
-      return into(narrow_u16, Packed::List<std::uint16_t>());
+      return into(narrow_into<std::uint16_t>, Packed::List<std::uint16_t>());
     case 4:
-      return into(narrow_u32, Packed::List<std::uint32_t>());
+      return into(narrow_into<std::uint32_t>, Packed::List<std::uint32_t>());
     default:
-      return into(narrow_u64, Packed::List<std::uint64_t>());
+      return into(narrow_into<std::uint64_t>, Packed::List<std::uint64_t>());
   }
 }
 

@@ -1,13 +1,11 @@
 #include "random/random_source.hpp"
 
 #include <algorithm>
+#include <atomic>
 #include <span>
 
-#ifdef __SSE2__
-#include <emmintrin.h>
-#endif
-
 #include "fault.hpp"
+#include "fork_hooks.hpp"
 #include "random/entropy.hpp"
 
 namespace genetic {
@@ -31,47 +29,6 @@ void ensure_nonzero(State& state) noexcept {
   }
 }
 
-// Four 64-bit lanes as one value; the compiler maps it to whatever vector
-// registers the function it is inlined into is compiled for.
-typedef std::uint64_t Lanes __attribute__((vector_size(32)));
-
-// One block: kSteps xoshiro256++ steps of every lane, each step's outputs stored in
-// lane order.
-[[gnu::always_inline]] inline void generate(State& state, std::uint32_t* halves) noexcept {
-  Lanes s0, s1, s2, s3;
-  std::memcpy(&s0, state[0], sizeof s0);
-  std::memcpy(&s1, state[1], sizeof s1);
-  std::memcpy(&s2, state[2], sizeof s2);
-  std::memcpy(&s3, state[3], sizeof s3);
-  for (std::size_t step = 0; step < RandomSource::kSteps; ++step) {
-    const Lanes sum = s0 + s3;
-    const Lanes result = ((sum << 23) | (sum >> 41)) + s0;
-    const Lanes t = s1 << 17;
-    s2 ^= s0;
-    s3 ^= s1;
-    s1 ^= s2;
-    s0 ^= s3;
-    s2 ^= t;
-    s3 = (s3 << 45) | (s3 >> 19);
-    std::memcpy(halves + 2 * RandomSource::kLanes * step, &result, sizeof result);
-  }
-  std::memcpy(state[0], &s0, sizeof s0);
-  std::memcpy(state[1], &s1, sizeof s1);
-  std::memcpy(state[2], &s2, sizeof s2);
-  std::memcpy(state[3], &s3, sizeof s3);
-}
-
-#if defined(__GNUC__) && defined(__x86_64__)
-[[gnu::target("avx2")]] void generate_avx2(State& state, std::uint32_t* halves) noexcept { generate(state, halves); }
-
-const bool kHasAvx2 = [] {
-  __builtin_cpu_init();
-  return __builtin_cpu_supports("avx2") != 0;
-}();
-#endif
-
-void generate_baseline(State& state, std::uint32_t* halves) noexcept { generate(state, halves); }
-
 // Appends `width` (at most 64) bits to a bit array whose words past `at` are zero.
 inline void append_bits(std::uint64_t* bits, std::size_t& at, std::uint64_t value, std::size_t width) noexcept {
   const std::size_t word = at / 64;
@@ -80,6 +37,12 @@ inline void append_bits(std::uint64_t* bits, std::size_t& at, std::uint64_t valu
   if (shift + width > 64) bits[word + 1] |= value >> (64 - shift);
   at += width;
 }
+
+// Forks this process has gone through, counted in each child as it starts: a source
+// made under an older count holds a stream another process holds too.
+constinit std::atomic<std::uint64_t> forks{0};
+void count_fork() noexcept { forks.fetch_add(1, std::memory_order_relaxed); }
+[[maybe_unused]] const bool fork_counted = at_fork(nullptr, nullptr, &count_fork);
 
 }  // namespace
 
@@ -90,6 +53,7 @@ RandomSource RandomSource::from_os(std::uint64_t blocks_between_rekeys) {
   }
   ensure_nonzero(source.state_);
   source.from_os_ = true;
+  source.forks_seen_ = forks.load(std::memory_order_relaxed);
   source.rekey_blocks_ = std::max<std::uint64_t>(blocks_between_rekeys, 1);
   source.blocks_until_rekey_ = source.rekey_blocks_;
   return source;
@@ -106,16 +70,26 @@ RandomSource RandomSource::from_seed(std::uint64_t seed) {
 }
 
 void RandomSource::refill() noexcept {
-  if (from_os_ && --blocks_until_rekey_ == 0) [[unlikely]] rekey();
-#if defined(__GNUC__) && defined(__x86_64__)
-  if (kHasAvx2) {
-    generate_avx2(state_, halves_);
-  } else {
-    generate_baseline(state_, halves_);
+  if (from_os_ && (forks_seen_ != forks.load(std::memory_order_relaxed) || --blocks_until_rekey_ == 0)) [[unlikely]] {
+    rekey();
   }
-#else
-  generate_baseline(state_, halves_);
-#endif
+  // xoshiro256++, lane by lane: the lanes are independent, so each is stepped with its
+  // state in registers and its outputs go to every kLanes-th word of the block.
+  for (std::size_t lane = 0; lane < kLanes; ++lane) {
+    std::uint64_t s0 = state_[0][lane], s1 = state_[1][lane], s2 = state_[2][lane], s3 = state_[3][lane];
+    for (std::size_t step = 0; step < kSteps; ++step) {
+      const std::uint64_t output = std::rotl(s0 + s3, 23) + s0;
+      std::memcpy(halves_ + 2 * (step * kLanes + lane), &output, sizeof output);
+      const std::uint64_t t = s1 << 17;
+      s2 ^= s0;
+      s3 ^= s1;
+      s1 ^= s2;
+      s0 ^= s3;
+      s2 ^= t;
+      s3 = std::rotl(s3, 45);
+    }
+    state_[0][lane] = s0, state_[1][lane] = s1, state_[2][lane] = s2, state_[3][lane] = s3;
+  }
   next_ = 0;
 }
 
@@ -134,6 +108,13 @@ void RandomSource::rekey() noexcept {
     ensure_nonzero(state_);
   }
   blocks_until_rekey_ = rekey_blocks_;
+  forks_seen_ = forks.load(std::memory_order_relaxed);
+}
+
+void RandomSource::rekey_if_forked() noexcept {
+  if (!from_os_ || forks_seen_ == forks.load(std::memory_order_relaxed)) return;
+  rekey();
+  next_ = kHalves;  // the rest of the block is the parent's too
 }
 
 void RandomSource::top_bits_clear(std::uint64_t* bits, std::size_t count) noexcept {
@@ -141,20 +122,20 @@ void RandomSource::top_bits_clear(std::uint64_t* bits, std::size_t count) noexce
   std::size_t at = 0;
   while (at < count) {
     if (next_ == kHalves) refill();
-    const std::size_t take = std::min(count - at, kHalves - next_);
+    // Up to 64 words of the block at a time, gathered into one word of bits.
+    const std::size_t take = std::min({count - at, kHalves - next_, std::size_t{64}});
     const std::uint32_t* const from = halves_ + next_;
-    std::size_t k = 0;
-#ifdef __SSE2__
-    // Signed packing keeps each word's sign, so sixteen top bits come out of one movemask.
-    for (; k + 16 <= take; k += 16) {
-      const auto* const v = reinterpret_cast<const __m128i*>(from + k);
-      const __m128i low = _mm_packs_epi32(_mm_loadu_si128(v), _mm_loadu_si128(v + 1));
-      const __m128i high = _mm_packs_epi32(_mm_loadu_si128(v + 2), _mm_loadu_si128(v + 3));
-      const auto set = static_cast<std::uint64_t>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
-      append_bits(bits, at, ~set & 0xffff, 16);
+    // A flag byte a word, then eight flags a multiply: each 0/1 byte lands on its own bit
+    // of the top byte, with no carries between them.
+    std::uint8_t flags[64] = {};
+    for (std::size_t k = 0; k < take; ++k) flags[k] = static_cast<std::uint8_t>(~from[k] >> 31);
+    std::uint64_t clear = 0;
+    for (std::size_t k = 0; k < take; k += 8) {
+      std::uint64_t eight;
+      std::memcpy(&eight, flags + k, sizeof eight);
+      clear |= ((eight * 0x0102040810204080ULL) >> 56) << k;
     }
-#endif
-    for (; k < take; ++k) append_bits(bits, at, (from[k] >> 31) ^ 1, 1);
+    append_bits(bits, at, clear, take);
     next_ += take;
   }
 }
@@ -187,6 +168,7 @@ std::uint64_t RandomSource::first_draw_below(std::uint64_t below, std::uint64_t 
 std::shared_ptr<RandomSource> thread_random_source() {
   thread_local std::shared_ptr<RandomSource> source;
   if (!source) source = std::make_shared<RandomSource>(RandomSource::from_os());
+  source->rekey_if_forked();
   return source;
 }
 

@@ -80,9 +80,13 @@ class RandomSource final {
     return indices;
   }
 
-  // The generator: four xoshiro256++ lanes (small state, fast, well studied) stepped
-  // side by side, so one step of all four is a handful of vector operations. A block
-  // holds kSteps steps, the four lanes' outputs of a step in lane order.
+  // A source keyed from the operating system rekeys from it before its next draw when
+  // the process was forked since its last keying, so a forked child and its parent never
+  // draw the same stream. Every refill checks this too, for handles held across a fork.
+  void rekey_if_forked() noexcept;
+
+  // The generator: four independent xoshiro256++ lanes (small state, fast, well
+  // studied). A block holds kSteps steps, the four lanes' outputs of a step in lane order.
   static constexpr std::size_t kLanes = 4;
   static constexpr std::size_t kSteps = 16;
   static constexpr std::size_t kBlockWords = kLanes * kSteps;
@@ -92,6 +96,7 @@ class RandomSource final {
  private:
   __extension__ typedef unsigned __int128 Wide;
   static constexpr std::size_t kHalves = 2 * kBlockWords;
+  using State = std::uint64_t[4][kLanes];
 
   RandomSource() = default;
   // The next block of outputs, read from its start; rekeys when that is due.
@@ -99,12 +104,12 @@ class RandomSource final {
   std::uint64_t next_u64_across() noexcept;
   [[gnu::cold]] void rekey() noexcept;
 
-  // state_[w][lane]: word w of each lane's state, so each word is one vector.
-  alignas(32) std::uint64_t state_[4][kLanes] = {};
-  alignas(32) std::uint32_t halves_[kHalves] = {};
+  State state_ = {};  // state_[w][lane]: word w of each lane's state
+  std::uint32_t halves_[kHalves] = {};
   std::size_t next_ = kHalves;  // the next half of the block to draw; kHalves when it is used up
   std::uint64_t blocks_until_rekey_ = 0;
   std::uint64_t rekey_blocks_ = kRekeyBlocks;
+  std::uint64_t forks_seen_ = 0;  // the process's fork count at the last keying
   bool from_os_ = false;
 };
 

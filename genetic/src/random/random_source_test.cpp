@@ -12,7 +12,14 @@
 #include <thread>
 #include <vector>
 
+#include "fault.hpp"
+#include "fork_hooks.hpp"
 #include "testing.hpp"
+
+#if GENETIC_HAS_FORK
+#include <sys/wait.h>
+#include <unistd.h>
+#endif
 
 namespace genetic {
 namespace {
@@ -292,6 +299,49 @@ TEST(RandomSourceThreads, TwoThreadsHaveDifferentSources) {
   for (auto& d : my_draws) d = mine->next_u64();
   EXPECT_NE(my_draws, their_draws);
 }
+
+#if GENETIC_HAS_FORK
+// What a source draws next, in a forked child and in its parent: the thread's source as a
+// run takes it after the fork, and a source held across the fork, drawn past its block.
+struct ForkDraws {
+  std::array<std::uint64_t, 4> taken{};
+  std::array<std::uint64_t, RandomSource::kBlockWords> held_next_block{};
+};
+
+ForkDraws draw_after_fork(RandomSource& held) {
+  ForkDraws draws;
+  for (auto& d : draws.taken) d = thread_random_source()->next_u64();
+  for (std::size_t k = 0; k < RandomSource::kBlockWords; ++k) held.next_u64();
+  for (auto& d : draws.held_next_block) d = held.next_u64();
+  return draws;
+}
+
+TEST(RandomSourceFork, ChildNeverContinuesItsParentsStream) {
+  thread_random_source()->next_u32();  // partway through a block, as a run leaves it
+  auto held = RandomSource::from_os();
+  held.next_u32();
+  int ends[2];
+  ASSERT_EQ(pipe(ends), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const ForkDraws draws = draw_after_fork(held);
+    const bool sent = write(ends[1], &draws, sizeof draws) == static_cast<ssize_t>(sizeof draws);
+    _exit(sent ? 0 : 1);
+  }
+  close(ends[1]);
+  const ForkDraws mine = draw_after_fork(held);
+  ForkDraws theirs;
+  const ssize_t got = read(ends[0], &theirs, sizeof theirs);
+  close(ends[0]);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0);
+  ASSERT_EQ(got, static_cast<ssize_t>(sizeof theirs));
+  EXPECT_NE(mine.taken, theirs.taken);
+  EXPECT_NE(mine.held_next_block, theirs.held_next_block);
+}
+#endif
 
 }  // namespace
 }  // namespace genetic
