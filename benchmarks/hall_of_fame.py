@@ -16,7 +16,6 @@ import statistics
 import time
 
 import travok
-
 from job import make_matrix, parse_job
 
 SIZES = ("40x200x1000", "40x200x300")
@@ -39,7 +38,8 @@ def run(job, evaluator, capacity: int) -> tuple[float, float, int]:
 
 def main() -> None:
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("--sizes", default=",".join(SIZES), help="GENESxCHROMOSOMESxGENERATIONS[@DENSITY], comma-separated")
+    parser.add_argument("--sizes", default=",".join(SIZES),
+                        help="GENESxCHROMOSOMESxGENERATIONS[@DENSITY], comma-separated")
     parser.add_argument("--capacities", default=",".join(map(str, CAPACITIES)), help="n_hall_of_fame values")
     parser.add_argument("--repetitions", type=int, default=5)
     args = parser.parse_args()

@@ -8,8 +8,9 @@ changed chromosomes, then the hall of fame of one, the statistics record and the
 from __future__ import annotations
 
 from collections import deque
+from collections.abc import Callable
 from dataclasses import dataclass, field
-from typing import Any, Callable
+from typing import Any
 
 import numpy as np
 

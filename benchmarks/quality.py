@@ -31,6 +31,7 @@ from collections.abc import Callable
 from pathlib import Path
 
 import numpy as np
+
 from job import Job
 
 SEARCHES = ("memetic", "sga", "numpy", "deap")
@@ -97,8 +98,9 @@ def numpy_search(marks: np.ndarray, seconds: float) -> list[int]:
 
 
 def deap_search(marks: np.ndarray, seconds: float) -> list[int]:
-    import deap_ga
     from deap import algorithms, tools
+
+    import deap_ga
 
     size = len(marks)
     job = Job(size, chromosomes(size), 1)
@@ -108,7 +110,7 @@ def deap_search(marks: np.ndarray, seconds: float) -> list[int]:
     population = toolbox.population(n=job.n_chromosomes)
     while True:
         invalid = [individual for individual in population if not individual.fitness.valid]
-        for individual, fitness in zip(invalid, map(toolbox.evaluate, invalid)):
+        for individual, fitness in zip(invalid, map(toolbox.evaluate, invalid), strict=True):
             individual.fitness.values = fitness
         hall_of_fame.update(population)
         if time.perf_counter() >= deadline:

@@ -5,6 +5,7 @@ import multiprocessing
 import os
 
 import pytest
+
 from run_checks import run
 from travok import SequencingSettings
 

@@ -52,6 +52,9 @@ def interrupt(seconds):
 @pytest.fixture(autouse=True)
 def restore_signals():
     saved = signal.getsignal(signal.SIGALRM), signal.getsignal(signal.SIGINT)
+    # The interpreter's own Ctrl-C handler, even where the suite was started with SIGINT ignored
+    # (as a background job of a shell is).
+    signal.signal(signal.SIGINT, signal.default_int_handler)
     yield
     signal.setitimer(signal.ITIMER_REAL, 0)
     signal.signal(signal.SIGALRM, saved[0])

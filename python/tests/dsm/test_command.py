@@ -90,7 +90,8 @@ def test_each_block_is_searched_on_its_own(tmp_path):
         rows[row][column] = 1
     path = tmp_path / "blocks.csv"
     dsm = write_csv(path, [f"el{index:02}" for index in range(size)], rows)
-    done = run_command(str(path), "--method", "sga", "--chromosomes", "20", "--generations", "10", "--restarts", "2", cwd=tmp_path)
+    done = run_command(str(path), "--method", "sga", "--chromosomes", "20", "--generations", "10", "--restarts", "2",
+                       cwd=tmp_path)
     assert done.returncode == 0, done.stderr
     assert "partition: 6 blocks in dependency order, of sizes 1 ×2, 6, 5, 1, 2\n" in done.stdout
     inside = re.search(r"feedback marks inside blocks: (\d+) in a block of 6, (\d+) in a block of 5, "
@@ -200,14 +201,21 @@ def session_processes(session):
     return found
 
 
+def ctrl_c_not_ignored():
+    # A suite started with SIGINT ignored (a shell's background job) would pass that on, and the
+    # command would then never see Ctrl-C.
+    signal.signal(signal.SIGINT, signal.SIG_DFL)
+
+
 def test_ctrl_c_ends_the_runs_and_every_worker(tmp_path):
     path = tmp_path / "ring.csv"
     write_csv(path, [f"part{index:02}" for index in range(60)], ring_rows(60))
     started = subprocess.Popen(
-        [sys.executable, "-m", "travok_dsm", str(path), "--method", "sga", "--chromosomes", "1000", "--generations", "2500",
+        [sys.executable, "-m", "travok_dsm", str(path), "--method", "sga", "--chromosomes", "1000",
+         "--generations", "2500",
          "--restarts", "20", "--workers", "2"],
         cwd=tmp_path, env=environment(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-        start_new_session=True)
+        start_new_session=True, preexec_fn=ctrl_c_not_ignored)
     # Progress shows once the work has taken a second: the workers are busy by then.
     assert "runs done" in started.stderr.readline()
     os.killpg(started.pid, signal.SIGINT)

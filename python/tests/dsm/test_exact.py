@@ -7,9 +7,8 @@ import numpy as np
 import pytest
 
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-
-from travok_dsm import Dsm, feedback, partition  # noqa: E402
-from travok_dsm.exact import solve  # noqa: E402
+from travok_dsm import Dsm, feedback, partition
+from travok_dsm.exact import solve
 
 DATA = Path(__file__).parent / "data"
 

@@ -32,7 +32,8 @@ def feedback_of(marks, order):
 @pytest.mark.parametrize(
     "call, error, message",
     [
-        (lambda: search(), TypeError, "search() missing 3 required positional arguments: 'size', 'rows', and 'columns'"),
+        (lambda: search(), TypeError,
+         "search() missing 3 required positional arguments: 'size', 'rows', and 'columns'"),
         (lambda: search(3, [], [], 1.0), TypeError, "search() takes 3 positional arguments but 4 were given"),
         (lambda: search(3, [], [], budget=1), TypeError, "search() got an unexpected keyword argument 'budget'"),
         (lambda: search(3, "01", [1, 2]), TypeError, "argument 'rows': Can't extract `str` to `Vec`"),
@@ -118,6 +119,8 @@ def test_a_signal_handler_that_raises_ends_the_search(interrupt, expected):
     marks = random_marks(200, 0.05, 6)
     rows, columns = (index.tolist() for index in np.nonzero(marks))
     previous = signal.signal(signal.SIGALRM, raise_alarm)
+    # The interpreter's own Ctrl-C handler, even where the suite was started with SIGINT ignored.
+    previous_int = signal.signal(signal.SIGINT, signal.default_int_handler)
     try:
         interrupt()
         started = time.monotonic()
@@ -128,6 +131,7 @@ def test_a_signal_handler_that_raises_ends_the_search(interrupt, expected):
     finally:
         signal.setitimer(signal.ITIMER_REAL, 0)
         signal.signal(signal.SIGALRM, previous)
+        signal.signal(signal.SIGINT, previous_int)
 
 
 def test_sequence_finds_the_least_feedback_of_a_real_matrix_by_default():

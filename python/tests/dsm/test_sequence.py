@@ -4,16 +4,16 @@ import json
 import subprocess
 import sys
 import textwrap
-from pathlib import Path
 from concurrent.futures import ProcessPoolExecutor, ThreadPoolExecutor
 from multiprocessing import get_context
+from pathlib import Path
 
 import numpy as np
 import pytest
 
 import scipy_needed  # noqa: F401 - skips the module where SciPy cannot be used
-from travok_dsm import Dsm, SgaOptions, feedback, sequence  # noqa: E402
-from travok_dsm.result import bound_note  # noqa: E402
+from travok_dsm import Dsm, SgaOptions, feedback, sequence
+from travok_dsm.result import bound_note
 
 DATA = Path(__file__).parent / "data"
 
@@ -152,10 +152,12 @@ def test_sequence_takes_any_matrix(tmp_path, make):
          "selector must be one of 'Roulette', 'Random', not 'Best'"),
         (lambda: SgaOptions(crossover="Blend"), ValueError,
          "crossover_parameter goes with crossover 'Blend' (alpha) or 'SimulatedBinary' (eta), and only with them"),
-        (lambda: sequence(rings(4), method="tabu"), ValueError, "unknown method 'tabu'; the methods are 'memetic', 'sga'"),
+        (lambda: sequence(rings(4), method="tabu"), ValueError,
+         "unknown method 'tabu'; the methods are 'memetic', 'sga'"),
         (lambda: sequence(rings(4), options=SMALL), TypeError, "method 'memetic' takes MemeticOptions, not SgaOptions"),
         (lambda: sequence(rings(4), restarts=0), ValueError, "restarts must be at least 1, not 0"),
-        (lambda: sequence(rings(4), exact_seconds=-1), ValueError, "exact_seconds must be a number of at least 0, not -1"),
+        (lambda: sequence(rings(4), exact_seconds=-1), ValueError,
+         "exact_seconds must be a number of at least 0, not -1"),
         (lambda: sequence(rings(4), workers=2, executor=ThreadPoolExecutor(1)), ValueError,
          "give an executor or a number of workers, not both"),
     ],
