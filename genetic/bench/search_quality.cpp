@@ -121,14 +121,22 @@ int main(int argc, char** argv) {
   for (int k = 1; k < argc; ++k) {
     const std::string arg = argv[k];
     const bool has_value = k + 1 < argc;
-    if (arg == "--runs" && has_value) runs = number(argv[++k]);
-    else if (arg == "--seconds" && has_value) settings.seconds = std::strtod(argv[++k], nullptr);
-    else if (arg == "--stagnation" && has_value) settings.n_stagnation = number(argv[++k]);
-    else if (arg == "--generations" && has_value) settings.n_generations = number(argv[++k]);
-    else if (arg == "--population" && has_value) settings.n_population = number(argv[++k]);
-    else if (arg == "--target" && has_value) target = number(argv[++k]);
-    else if (arg == "--whole") whole = true;
-    else files.push_back(arg);
+    if (arg == "--runs" && has_value)
+      runs = number(argv[++k]);
+    else if (arg == "--seconds" && has_value)
+      settings.seconds = std::strtod(argv[++k], nullptr);
+    else if (arg == "--stagnation" && has_value)
+      settings.n_stagnation = number(argv[++k]);
+    else if (arg == "--generations" && has_value)
+      settings.n_generations = number(argv[++k]);
+    else if (arg == "--population" && has_value)
+      settings.n_population = number(argv[++k]);
+    else if (arg == "--target" && has_value)
+      target = number(argv[++k]);
+    else if (arg == "--whole")
+      whole = true;
+    else
+      files.push_back(arg);
   }
   for (const std::string& file : files) {
     const Matrix matrix = read_csv(file);

@@ -28,11 +28,12 @@ constexpr std::array<const char*, 9> kParameters{"size",       "rows",  "columns
 // Signal handlers run this often while a search is out; a handler that raises ends it.
 constexpr auto kSignalPoll = std::chrono::milliseconds(50);
 
-std::vector<std::pair<std::uint64_t, std::uint64_t>> marks_of(std::uint64_t size, const std::vector<std::uint64_t>& rows,
+std::vector<std::pair<std::uint64_t, std::uint64_t>> marks_of(std::uint64_t size,
+                                                              const std::vector<std::uint64_t>& rows,
                                                               const std::vector<std::uint64_t>& columns) {
   if (rows.size() != columns.size()) {
-    raise(PyExc_ValueError, "rows and columns must have the same length, not " + std::to_string(rows.size()) +
-                                " and " + std::to_string(columns.size()));
+    raise(PyExc_ValueError, "rows and columns must have the same length, not " + std::to_string(rows.size()) + " and " +
+                                std::to_string(columns.size()));
   }
   std::vector<std::pair<std::uint64_t, std::uint64_t>> marks(rows.size());
   for (std::size_t i = 0; i < rows.size(); ++i) {
@@ -64,11 +65,16 @@ void check_starts(std::uint64_t size, const std::vector<std::vector<std::uint64_
 
 const char* stop_name(genetic::SearchStop stop) {
   switch (stop) {
-    case genetic::SearchStop::Generations: return "generations";
-    case genetic::SearchStop::Stagnation: return "stagnation";
-    case genetic::SearchStop::Seconds: return "seconds";
-    case genetic::SearchStop::Bound: return "bound";
-    case genetic::SearchStop::Stopped: return "stopped";
+    case genetic::SearchStop::Generations:
+      return "generations";
+    case genetic::SearchStop::Stagnation:
+      return "stagnation";
+    case genetic::SearchStop::Seconds:
+      return "seconds";
+    case genetic::SearchStop::Bound:
+      return "bound";
+    case genetic::SearchStop::Stopped:
+      return "stopped";
   }
   return "stopped";
 }
@@ -130,11 +136,13 @@ PyObject* search(PyObject*, PyObject* const* args, Py_ssize_t nargsf, PyObject* 
     settings.n_stagnation = extract_argument<std::optional<std::uint64_t>>(given[5], "stagnation");
     settings.bound = extract_argument<std::optional<std::uint64_t>>(given[6], "bound");
     settings.n_population = extract_argument<std::optional<std::uint64_t>>(given[7], "population").value_or(0);
-    const auto starts = given[8] == nullptr ? std::vector<std::vector<std::uint64_t>>{}
-                                            : extract_argument<std::vector<std::vector<std::uint64_t>>>(given[8], "starts");
+    const auto starts = given[8] == nullptr
+                            ? std::vector<std::vector<std::uint64_t>>{}
+                            : extract_argument<std::vector<std::vector<std::uint64_t>>>(given[8], "starts");
 
     if (settings.seconds && !(*settings.seconds >= 0.0 && std::isfinite(*settings.seconds))) {
-      raise(PyExc_ValueError, "seconds must be a finite number of at least 0, not " + std::to_string(*settings.seconds));
+      raise(PyExc_ValueError,
+            "seconds must be a finite number of at least 0, not " + std::to_string(*settings.seconds));
     }
     const genetic::MarkGraph graph(size, marks_of(size, rows, columns));
     check_starts(size, starts);

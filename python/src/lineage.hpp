@@ -4,10 +4,10 @@
 
 #include "binding/convert.hpp"
 #include "binding/klass.hpp"
-#include "population/chromosome.hpp"
 #include "lineage/hall_of_fame.hpp"
 #include "lineage/kept_population.hpp"
 #include "lineage/lineage.hpp"
+#include "population/chromosome.hpp"
 #include "recorder.hpp"
 
 namespace faces {

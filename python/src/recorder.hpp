@@ -6,8 +6,8 @@
 
 #include "binding/kinds.hpp"
 #include "binding/klass.hpp"
-#include "recorder/fitness_statistics.hpp"
 #include "kinds.hpp"
+#include "recorder/fitness_statistics.hpp"
 #include "recorder/recorder.hpp"
 
 namespace faces {

@@ -32,7 +32,8 @@ std::pair<Genes, Genes> mix_positions(RandomSource& rng, std::span<const Gene> a
 
 Gene gene_from_value(double value) {
   // Written so that NaN fails both comparisons.
-  if (!(value > -1.0 && value < 0x1p64)) [[unlikely]] fault_out_of_range(value);
+  if (!(value > -1.0 && value < 0x1p64)) [[unlikely]]
+    fault_out_of_range(value);
   return value <= 0.0 ? Gene{0} : static_cast<Gene>(value);
 }
 

@@ -52,9 +52,7 @@ TEST(BlendValues, ZeroDrawWithoutAlphaSwapsParents) {
   EXPECT_EQ(blend_values(0.0, 1.0, 0.0, 3, 8), (std::pair<Gene, Gene>{8, 3}));
 }
 
-TEST(BlendValues, HalfDrawAverages) {
-  EXPECT_EQ(blend_values(0.5, 1.0, 0.0, 3, 8), (std::pair<Gene, Gene>{5, 5}));
-}
+TEST(BlendValues, HalfDrawAverages) { EXPECT_EQ(blend_values(0.5, 1.0, 0.0, 3, 8), (std::pair<Gene, Gene>{5, 5})); }
 
 TEST(BlendValues, AlphaReachesBeyondTheParents) {
   // gamma = 0 * 3 - 1 = -1: child 1 = -a + 2b, child 2 = 2a - b.
@@ -102,8 +100,7 @@ void expect_positionwise(const CrossoverOperator& crossover, Values values) {
 }
 
 TEST(BlendCrossover, PositionwiseWithOneDrawEach) {
-  expect_positionwise(BlendCrossover(0.25),
-                      [](double u, Gene a, Gene b) { return blend_values(u, 1.5, 0.25, a, b); });
+  expect_positionwise(BlendCrossover(0.25), [](double u, Gene a, Gene b) { return blend_values(u, 1.5, 0.25, a, b); });
 }
 
 TEST(SimulatedBinaryCrossover, PositionwiseWithOneDrawEach) {

@@ -1,5 +1,5 @@
-#include "crossover/blending.hpp"
 #include "crossover/crossover.hpp"
+#include "crossover/blending.hpp"
 #include "crossover/ipx.hpp"
 #include "crossover/point.hpp"
 #include "fault.hpp"

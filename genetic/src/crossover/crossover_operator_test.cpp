@@ -97,17 +97,17 @@ TEST_P(CrossPopulation, FollowsThePairingRuleAndItsDraws) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, CrossPopulation,
-    testing::Values(PairingCase{"EvenCountEvenParents", 6, 6, 0.5, 6},
-                    // pairs (0,1), (2,3), then (0,1) again; parent 4 takes no part
-                    PairingCase{"OddCountReusesFirstPair", 5, 5, 0.5, 6},
-                    PairingCase{"CountAboveParentsCycles", 4, 11, 0.5, 12},
-                    PairingCase{"AbsentCountIsParentCount", 7, std::nullopt, 0.5, 8},
-                    PairingCase{"SmallerCountStopsEarly", 8, 3, 0.5, 4},
-                    PairingCase{"AlwaysCross", 4, 4, 1.0, 4}, PairingCase{"NeverCross", 4, 9, -1.0, 10},
-                    PairingCase{"ZeroCrossesOnlyOnZeroDraw", 2, 8, 0.0, 8}),
-    [](const testing::TestParamInfo<PairingCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, CrossPopulation,
+                         testing::Values(PairingCase{"EvenCountEvenParents", 6, 6, 0.5, 6},
+                                         // pairs (0,1), (2,3), then (0,1) again; parent 4 takes no part
+                                         PairingCase{"OddCountReusesFirstPair", 5, 5, 0.5, 6},
+                                         PairingCase{"CountAboveParentsCycles", 4, 11, 0.5, 12},
+                                         PairingCase{"AbsentCountIsParentCount", 7, std::nullopt, 0.5, 8},
+                                         PairingCase{"SmallerCountStopsEarly", 8, 3, 0.5, 4},
+                                         PairingCase{"AlwaysCross", 4, 4, 1.0, 4},
+                                         PairingCase{"NeverCross", 4, 9, -1.0, 10},
+                                         PairingCase{"ZeroCrossesOnlyOnZeroDraw", 2, 8, 0.0, 8}),
+                         [](const testing::TestParamInfo<PairingCase>& info) { return info.param.name; });
 
 TEST(CrossPopulation, CopiesKeepFitnessAndChildrenHaveNone) {
   const Chromosomes parents = numbered_parents(4);

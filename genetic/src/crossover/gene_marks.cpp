@@ -78,8 +78,9 @@ std::size_t GeneMarks::fill(Gene* child, const std::size_t* to, std::size_t n_fr
     stamps[gene] = stamp;
     return is_new;
   };
-  const std::size_t placed = direct_ ? place(child, to, donor, last_new, insert_direct)
-                                     : place(child, to, donor, last_new, [this](Gene gene) { return insert_hashed(gene); });
+  const std::size_t placed = direct_
+                                 ? place(child, to, donor, last_new, insert_direct)
+                                 : place(child, to, donor, last_new, [this](Gene gene) { return insert_hashed(gene); });
   if (placed > n_free) return placed;
   // Once the listed positions were all taken, later genes went to the last one.
   if (placed == n_free && n_free > 0) child[to[n_free - 1]] = last_new;

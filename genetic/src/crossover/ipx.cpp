@@ -14,13 +14,13 @@ namespace genetic {
 namespace {
 
 [[noreturn, gnu::cold]] void fault_kept_beyond(std::size_t position, std::size_t b_length) {
-  fault("index out of range: IPX keeps position " + std::to_string(position) +
-        " but the second parent has only " + std::to_string(b_length) + " genes");
+  fault("index out of range: IPX keeps position " + std::to_string(position) + " but the second parent has only " +
+        std::to_string(b_length) + " genes");
 }
 
 [[noreturn, gnu::cold]] void fault_no_free_position(std::size_t length) {
-  fault("index out of range: IPX has more genes to place than free positions in a child of " +
-        std::to_string(length) + " genes (the parents are not orderings of the same values)");
+  fault("index out of range: IPX has more genes to place than free positions in a child of " + std::to_string(length) +
+        " genes (the parents are not orderings of the same values)");
 }
 
 // Buffers reused by every crossing on this thread. Those of a long chromosome are given
@@ -71,7 +71,8 @@ std::pair<Genes, Genes> children_from_bits(Scratch& s, const std::uint64_t* bits
   const std::size_t length = a.size();
   const std::size_t common = std::min(length, b.size());
   for (std::size_t i = common; i < length; ++i) {
-    if (bit_at(bits, i)) [[unlikely]] fault_kept_beyond(i, b.size());
+    if (bit_at(bits, i)) [[unlikely]]
+      fault_kept_beyond(i, b.size());
   }
 
   // The free positions in order, then room for every donor gene past them (see fill).

@@ -59,9 +59,9 @@ TEST_P(PointCrossoverShort, Faults) {
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, PointCrossoverShort,
-    testing::Values(ShortCase{"TwoGenes", {0, 1}, {1, 0, 2}, kEmptyRange},
-                    ShortCase{"OneGene", {0, 1, 2}, {0}, kEmptyRange},
-                    ShortCase{"NoGenes", {}, {0, 1, 2}, "index out of range: one-point crossover of a chromosome with no genes"}),
+    testing::Values(
+        ShortCase{"TwoGenes", {0, 1}, {1, 0, 2}, kEmptyRange}, ShortCase{"OneGene", {0, 1, 2}, {0}, kEmptyRange},
+        ShortCase{"NoGenes", {}, {0, 1, 2}, "index out of range: one-point crossover of a chromosome with no genes"}),
     [](const testing::TestParamInfo<ShortCase>& info) { return info.param.name; });
 
 }  // namespace

@@ -68,18 +68,17 @@ std::vector<double> pattern(std::size_t length, double other) {
   return values;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Evaluator, CellsRoundTrip,
-    ::testing::Values(RoundTrip{"Empty", {}, true},
-                      // Squares whose row lines end inside a word and on its edge.
-                      RoundTrip{"BinarySquare", pattern(70 * 70, 1.0), true},
-                      RoundTrip{"BinarySquareOfWholeWords", pattern(64 * 64, 0.0), true},
-                      RoundTrip{"BinaryOtherLength", pattern(130, 1.0), true},
-                      RoundTrip{"NegativeZero", pattern(70 * 70, -0.0), false},
-                      RoundTrip{"NaN", pattern(9, kNaN), false},
-                      RoundTrip{"Two", pattern(130, 2.0), false},
-                      RoundTrip{"AlmostOne", pattern(4, std::nextafter(1.0, 2.0)), false}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Evaluator, CellsRoundTrip,
+                         ::testing::Values(RoundTrip{"Empty", {}, true},
+                                           // Squares whose row lines end inside a word and on its edge.
+                                           RoundTrip{"BinarySquare", pattern(70 * 70, 1.0), true},
+                                           RoundTrip{"BinarySquareOfWholeWords", pattern(64 * 64, 0.0), true},
+                                           RoundTrip{"BinaryOtherLength", pattern(130, 1.0), true},
+                                           RoundTrip{"NegativeZero", pattern(70 * 70, -0.0), false},
+                                           RoundTrip{"NaN", pattern(9, kNaN), false},
+                                           RoundTrip{"Two", pattern(130, 2.0), false},
+                                           RoundTrip{"AlmostOne", pattern(4, std::nextafter(1.0, 2.0)), false}),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace genetic

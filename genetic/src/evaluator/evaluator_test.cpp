@@ -161,8 +161,7 @@ TEST(EvaluatorOptions, ValueKindIsRefusedWithoutLookingAtTheMatrix) {
 TEST(EvaluatorOptions, MatrixMustBeSquare) {
   EXPECT_EQ(config_error({kMarks, std::vector<double>(10), {}}), "Vector should be of size dimensions^2. 3*3 != 10");
   EXPECT_EQ(config_error({kLowerLeft, std::vector<double>(2), {}}), "Vector should be of size dimensions^2. 1*1 != 2");
-  EXPECT_EQ(config_error({kDistance, std::vector<double>(99), {}}),
-            "Vector should be of size dimensions^2. 9*9 != 99");
+  EXPECT_EQ(config_error({kDistance, std::vector<double>(99), {}}), "Vector should be of size dimensions^2. 9*9 != 99");
   EXPECT_EQ(config_error({kDistance, std::vector<double>(9), {}}), "no error");
   EXPECT_EQ(config_error({kDistance, {}, {}}), "no error");
 }
@@ -176,8 +175,8 @@ TEST(EvaluatorValue, GivesItsValueWhateverTheGenes) {
 class PopulationEvaluation : public ::testing::TestWithParam<bool> {};
 
 TEST_P(PopulationEvaluation, FillsOnlyMissingFitness) {
-  const auto evaluator = GetParam() ? make_evaluator(EvaluatorMatrix{kMarks, kCycle, {}})
-                                    : make_evaluator(EvaluatorValue{1.0});
+  const auto evaluator =
+      GetParam() ? make_evaluator(EvaluatorMatrix{kMarks, kCycle, {}}) : make_evaluator(EvaluatorValue{1.0});
   // Stale values stay, even when the genes would evaluate otherwise.
   Chromosomes population = {{{0, 1, 2}, 42.0}, {{0, 1, 2}, {}}, {{2, 1, 0}, -0.0}, {{2, 1, 0}, {}}};
   evaluator->evaluate_population(population);

@@ -8,9 +8,8 @@
 namespace genetic {
 
 template <EvaluatorKind Kind>
-constexpr bool is_matrix_kind =
-    Kind == EvaluatorKind::FeedbackMarks || Kind == EvaluatorKind::FeedbackDistance ||
-    Kind == EvaluatorKind::LowerLeftDistance;
+constexpr bool is_matrix_kind = Kind == EvaluatorKind::FeedbackMarks || Kind == EvaluatorKind::FeedbackDistance ||
+                                Kind == EvaluatorKind::LowerLeftDistance;
 
 // `count` is F for the feedback kinds (marks, or their position distances, above the
 // diagonal) and L for LowerLeftDistance.

@@ -92,9 +92,8 @@ template <EvaluatorKind Kind, class Marks>
     } else {
       // Mark (r, g_j) weighs (n - 1 - i) + j for each position i holding r.
       for (std::size_t j = 0; j < n; ++j) {
-        marks.each(genes[j], [&](std::uint64_t row) {
-          total += tally[row].count * (n - 1 + j) - tally[row].positions;
-        });
+        marks.each(genes[j],
+                   [&](std::uint64_t row) { total += tally[row].count * (n - 1 + j) - tally[row].positions; });
       }
     }
   }

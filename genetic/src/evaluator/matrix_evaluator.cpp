@@ -27,7 +27,8 @@ Popcount best_popcount() noexcept {
 #if GENETIC_X86
   __builtin_cpu_init();
   if (__builtin_cpu_supports("avx512vpopcntdq") && __builtin_cpu_supports("avx512vl") &&
-      __builtin_cpu_supports("avx512dq")) return Popcount::Vector;
+      __builtin_cpu_supports("avx512dq"))
+    return Popcount::Vector;
   if (__builtin_cpu_supports("popcnt")) return Popcount::Scalar;
 #endif
   return Popcount::Portable;
@@ -59,14 +60,13 @@ std::optional<std::uint64_t> lines_portable(const MarkMatrix& matrix, std::span<
 #if GENETIC_X86
 template <EvaluatorKind Kind>
 [[gnu::target("popcnt")]] std::optional<std::uint64_t> lines_scalar(const MarkMatrix& matrix,
-                                                                    std::span<const Gene> genes,
-                                                                    std::uint64_t* seen) {
+                                                                    std::span<const Gene> genes, std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 
 template <EvaluatorKind Kind>
-[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] std::optional<std::uint64_t> lines_vector(
-    const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
+[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] std::optional<std::uint64_t>
+lines_vector(const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 #endif
@@ -113,7 +113,8 @@ class MatrixEvaluator final : public EvaluatorOperator {
     }
     // Every gene is read as a row or a column before the first mark is counted.
     for (const Gene gene : genes) {
-      if (gene >= matrix_->dimension()) [[unlikely]] fault(kIndexOutOfBounds);
+      if (gene >= matrix_->dimension()) [[unlikely]]
+        fault(kIndexOutOfBounds);
     }
     if (column_marks_) return walk_marks<Kind>(*matrix_, *column_marks_, genes, tally_.data());
     if (const std::optional<std::uint64_t> counted = lines_(*matrix_, genes, seen_.data())) return *counted;
@@ -138,8 +139,7 @@ Counting cheaper_counting(EvaluatorKind kind, const MarkMatrix& matrix) noexcept
   return static_cast<double>(matrix.marks()) < lines ? Counting::Marks : Counting::Lines;
 }
 
-std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind,
-                                                         std::shared_ptr<const MarkMatrix> matrix,
+std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind, std::shared_ptr<const MarkMatrix> matrix,
                                                          std::uint64_t offset, std::optional<Counting> counting) {
   const Counting chosen = counting.value_or(cheaper_counting(kind, *matrix));
   switch (kind) {

@@ -21,8 +21,7 @@ Counting cheaper_counting(EvaluatorKind kind, const MarkMatrix& matrix) noexcept
 // An evaluator of a matrix kind (a Fault for Value) over `matrix`, adding `offset`,
 // counting the cheaper way unless told. It keeps scratch space for its counting, so
 // one evaluator serves one thread at a time.
-std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind,
-                                                         std::shared_ptr<const MarkMatrix> matrix,
+std::unique_ptr<EvaluatorOperator> make_matrix_evaluator(EvaluatorKind kind, std::shared_ptr<const MarkMatrix> matrix,
                                                          std::uint64_t offset,
                                                          std::optional<Counting> counting = std::nullopt);
 

@@ -28,12 +28,11 @@ TEST_P(SequenceGeneratorShapes, EveryChromosomeIsAnUnevaluatedOrdering) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SequenceGeneratorShapes,
-    ::testing::Values(GeneratorCase{"no_chromosomes", 0, 5}, GeneratorCase{"no_genes", 4, 0},
-                      GeneratorCase{"one_gene", 3, 1}, GeneratorCase{"two_genes", 6, 2},
-                      GeneratorCase{"typical", 20, 13}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, SequenceGeneratorShapes,
+                         ::testing::Values(GeneratorCase{"no_chromosomes", 0, 5}, GeneratorCase{"no_genes", 4, 0},
+                                           GeneratorCase{"one_gene", 3, 1}, GeneratorCase{"two_genes", 6, 2},
+                                           GeneratorCase{"typical", 20, 13}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(SequenceGenerator, OneGeneIsZero) {
   auto rng = RandomSource::from_seed(1);
@@ -60,7 +59,8 @@ TEST(SequenceGenerator, ChromosomesFollowTheStreamInOrder) {
   auto rng = RandomSource::from_seed(77);
   auto replay = RandomSource::from_seed(77);
   const auto population = SequenceGenerator{}.generate_population(rng, 5, 9);
-  for (const auto& chromosome : population) EXPECT_EQ(chromosome.genes, replay.sample_indices<Genes::allocator_type>(9, 9));
+  for (const auto& chromosome : population)
+    EXPECT_EQ(chromosome.genes, replay.sample_indices<Genes::allocator_type>(9, 9));
   EXPECT_EQ(rng.next_u64(), replay.next_u64());
 }
 

@@ -43,12 +43,11 @@ inline std::uint64_t fold_multiply(std::uint64_t x, std::uint64_t y) noexcept {
   return static_cast<std::uint64_t>(product) ^ static_cast<std::uint64_t>(product >> 64);
 }
 
-[[noreturn, gnu::cold]] void fault_no_fitness() {
-  fault("the hall of fame was offered a chromosome without fitness");
-}
+[[noreturn, gnu::cold]] void fault_no_fitness() { fault("the hall of fame was offered a chromosome without fitness"); }
 
 double fitness_of(const Chromosome& chromosome) {
-  if (!chromosome.fitness) [[unlikely]] fault_no_fitness();
+  if (!chromosome.fitness) [[unlikely]]
+    fault_no_fitness();
   return *chromosome.fitness;
 }
 
@@ -107,7 +106,8 @@ const Chromosome* RunHallOfFame::best() const noexcept {
 HallOfFame RunHallOfFame::copy() const {
   HallOfFame out{.chromosomes = settled_, .uniques = uniques_, .capacity = capacity_};
   out.chromosomes.reserve(size());
-  for (const auto& [fitness, members] : ranked_) out.chromosomes.insert(out.chromosomes.end(), members.begin(), members.end());
+  for (const auto& [fitness, members] : ranked_)
+    out.chromosomes.insert(out.chromosomes.end(), members.begin(), members.end());
   return out;
 }
 

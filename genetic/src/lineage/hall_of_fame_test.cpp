@@ -151,8 +151,8 @@ TEST(RunHallOfFame, AdmitsExactlyAsThePlainScan) {
         const Chromosome& a = got.chromosomes[i];
         const Chromosome& b = plain.chromosomes[i];
         // Bitwise, so that NaN members and the sign of a zero count.
-        EXPECT_TRUE(a.genes == b.genes && std::bit_cast<std::uint64_t>(*a.fitness) ==
-                                              std::bit_cast<std::uint64_t>(*b.fitness))
+        EXPECT_TRUE(a.genes == b.genes &&
+                    std::bit_cast<std::uint64_t>(*a.fitness) == std::bit_cast<std::uint64_t>(*b.fitness))
             << "trial " << trial << " member " << i;
       }
       EXPECT_EQ(got.uniques, plain.uniques) << "trial " << trial;

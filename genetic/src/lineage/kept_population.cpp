@@ -113,8 +113,8 @@ void KeptPopulation::pack(unsigned width_guess) {
 
 unsigned KeptPopulation::width() const noexcept {
   if (whole() != nullptr) return sizeof(Gene);
-  return static_cast<unsigned>(std::visit([](const auto& genes) { return sizeof(genes[0]); },
-                                          std::get<Packed>(form_).genes));
+  return static_cast<unsigned>(
+      std::visit([](const auto& genes) { return sizeof(genes[0]); }, std::get<Packed>(form_).genes));
 }
 
 bool operator==(const KeptPopulation& a, const KeptPopulation& b) {

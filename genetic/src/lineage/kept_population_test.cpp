@@ -48,14 +48,14 @@ constexpr Gene kMax = std::numeric_limits<Gene>::max();
 
 INSTANTIATE_TEST_SUITE_P(
     Widths, KeptPopulationRoundTrip,
-    testing::Values(RoundTripCase{"Empty", Population{{}, 7}, 1},
-                    RoundTripCase{"EmptyChromosomes", Population{{{{}, std::nullopt}, {{}, 1.5}}, 2}, 1},
-                    RoundTripCase{"Byte", Population{{{{0, 255, 3}, 1.0}, {{9}, std::nullopt}}, 1}, 1},
-                    RoundTripCase{"TwoBytes", Population{{{{0, 256, 3}, 1.0}, {{65535}, -0.0}}, 1}, 2},
-                    RoundTripCase{"FourBytes", Population{{{{65536}, 1.0}, {{}, 2.0}, {{4294967295}, 3.0}}, 9}, 4},
-                    RoundTripCase{"EightBytes", Population{{{{4294967296, 1}, std::nullopt}, {{kMax, 0}, 4.0}}, kMax}, 8},
-                    RoundTripCase{"InfiniteFitness",
-                                  Population{{{{2, 1}, std::numeric_limits<double>::infinity()}}, 0}, 1}),
+    testing::Values(
+        RoundTripCase{"Empty", Population{{}, 7}, 1},
+        RoundTripCase{"EmptyChromosomes", Population{{{{}, std::nullopt}, {{}, 1.5}}, 2}, 1},
+        RoundTripCase{"Byte", Population{{{{0, 255, 3}, 1.0}, {{9}, std::nullopt}}, 1}, 1},
+        RoundTripCase{"TwoBytes", Population{{{{0, 256, 3}, 1.0}, {{65535}, -0.0}}, 1}, 2},
+        RoundTripCase{"FourBytes", Population{{{{65536}, 1.0}, {{}, 2.0}, {{4294967295}, 3.0}}, 9}, 4},
+        RoundTripCase{"EightBytes", Population{{{{4294967296, 1}, std::nullopt}, {{kMax, 0}, 4.0}}, kMax}, 8},
+        RoundTripCase{"InfiniteFitness", Population{{{{2, 1}, std::numeric_limits<double>::infinity()}}, 0}, 1}),
     [](const testing::TestParamInfo<RoundTripCase>& info) { return info.param.name; });
 
 struct EqualityCase {
@@ -84,18 +84,17 @@ const double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 INSTANTIATE_TEST_SUITE_P(
     Cases, KeptPopulationEquality,
-    testing::Values(
-        EqualityCase{"Same", {{{{1, 2}, 1.0}}, 3}, {{{{1, 2}, 1.0}}, 3}, true},
-        EqualityCase{"SignedZeros", {{{{1}, 0.0}}, 3}, {{{{1}, -0.0}}, 3}, true},
-        EqualityCase{"NaNFitness", {{{{1}, kNaN}}, 3}, {{{{1}, kNaN}}, 3}, false},
-        EqualityCase{"AbsentAndZero", {{{{1}, std::nullopt}}, 3}, {{{{1}, 0.0}}, 3}, false},
-        EqualityCase{"Generation", {{{{1}, 1.0}}, 3}, {{{{1}, 1.0}}, 4}, false},
-        EqualityCase{"OneGene", {{{{1, 2}, 1.0}}, 3}, {{{{1, 3}, 1.0}}, 3}, false},
-        // The same genes one after another, split differently between chromosomes.
-        EqualityCase{"Split", {{{{1, 2}, 1.0}, {{3}, 1.0}}, 0}, {{{{1}, 1.0}, {{2, 3}, 1.0}}, 0}, false},
-        EqualityCase{"MoreChromosomes", {{{{1}, 1.0}}, 0}, {{{{1}, 1.0}, {{}, 1.0}}, 0}, false},
-        // Different widths: the larger gene decides it, so they can never match.
-        EqualityCase{"Widths", {{{{1, 2}, 1.0}}, 0}, {{{{1, 256}, 1.0}}, 0}, false}),
+    testing::Values(EqualityCase{"Same", {{{{1, 2}, 1.0}}, 3}, {{{{1, 2}, 1.0}}, 3}, true},
+                    EqualityCase{"SignedZeros", {{{{1}, 0.0}}, 3}, {{{{1}, -0.0}}, 3}, true},
+                    EqualityCase{"NaNFitness", {{{{1}, kNaN}}, 3}, {{{{1}, kNaN}}, 3}, false},
+                    EqualityCase{"AbsentAndZero", {{{{1}, std::nullopt}}, 3}, {{{{1}, 0.0}}, 3}, false},
+                    EqualityCase{"Generation", {{{{1}, 1.0}}, 3}, {{{{1}, 1.0}}, 4}, false},
+                    EqualityCase{"OneGene", {{{{1, 2}, 1.0}}, 3}, {{{{1, 3}, 1.0}}, 3}, false},
+                    // The same genes one after another, split differently between chromosomes.
+                    EqualityCase{"Split", {{{{1, 2}, 1.0}, {{3}, 1.0}}, 0}, {{{{1}, 1.0}, {{2, 3}, 1.0}}, 0}, false},
+                    EqualityCase{"MoreChromosomes", {{{{1}, 1.0}}, 0}, {{{{1}, 1.0}, {{}, 1.0}}, 0}, false},
+                    // Different widths: the larger gene decides it, so they can never match.
+                    EqualityCase{"Widths", {{{{1, 2}, 1.0}}, 0}, {{{{1, 256}, 1.0}}, 0}, false}),
     [](const testing::TestParamInfo<EqualityCase>& info) { return info.param.name; });
 
 TEST(KeptPopulation, WholeUntilPackedAndPackedOnce) {

@@ -20,9 +20,7 @@ std::vector<T> drain(std::deque<T>& queue) {
 
 RunLineage::RunLineage(std::optional<std::uint64_t> n_generations, std::optional<std::uint64_t> n_records,
                        std::optional<std::uint64_t> n_hall_of_fame)
-    : n_generations_(n_generations),
-      n_records_(n_records),
-      hall_of_fame_(n_hall_of_fame.value_or(1)) {}
+    : n_generations_(n_generations), n_records_(n_records), hall_of_fame_(n_hall_of_fame.value_or(1)) {}
 
 void RunLineage::record(FitnessStatistics record) {
   records_.push_front(record);

@@ -14,8 +14,8 @@ Population population(std::uint64_t generation) {
 // What a run does with each population once it is evaluated; the record's max is the generation.
 void add(RunLineage& lineage, Population population) {
   lineage.offer(population.chromosomes);
-  lineage.record(FitnessStatistics{.size = population.chromosomes.size(),
-                                   .max = static_cast<double>(population.generation)});
+  lineage.record(
+      FitnessStatistics{.size = population.chromosomes.size(), .max = static_cast<double>(population.generation)});
   lineage.keep(std::move(population));
 }
 

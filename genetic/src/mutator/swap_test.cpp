@@ -29,9 +29,7 @@ struct PartnerCase {
 
 class SwapPartner : public ::testing::TestWithParam<PartnerCase> {};
 
-TEST_P(SwapPartner, SkipsOwnPosition) {
-  EXPECT_EQ(swap_partner(GetParam().i, GetParam().j), GetParam().partner);
-}
+TEST_P(SwapPartner, SkipsOwnPosition) { EXPECT_EQ(swap_partner(GetParam().i, GetParam().j), GetParam().partner); }
 
 INSTANTIATE_TEST_SUITE_P(Examples, SwapPartner,
                          ::testing::Values(PartnerCase{0, 0, 1}, PartnerCase{1, 0, 0}, PartnerCase{2, 1, 1},
@@ -75,18 +73,19 @@ TEST_P(SwapThreshold, AgreesWithTheFloatTest) {
   constexpr std::uint64_t kAll = std::uint64_t{1} << 53;
   ASSERT_LE(below, kAll);
   const auto swaps = [p](std::uint64_t k) { return !(static_cast<double>(k) * 0x1.0p-53 > p); };
-  for (const std::uint64_t k : {std::uint64_t{0}, std::uint64_t{1}, below - 2, below - 1, below, below + 1,
-                                kAll - 2, kAll - 1}) {
+  for (const std::uint64_t k :
+       {std::uint64_t{0}, std::uint64_t{1}, below - 2, below - 1, below, below + 1, kAll - 2, kAll - 1}) {
     if (k >= kAll) continue;  // outside the draws (including wrapped values near 0)
     EXPECT_EQ(k < below, swaps(k)) << "p " << p << ", k " << k;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Values, SwapThreshold,
-    ::testing::Values(0.0, -0.0, -1.0, -std::numeric_limits<double>::infinity(), std::numeric_limits<double>::denorm_min(),
-                      0x1.0p-53, 0x1.8p-53, 0x1.0p-54, 1.0 / 3.0, 0.005, 0.5, std::nextafter(1.0, 0.0), 1.0, 2.5,
-                      std::numeric_limits<double>::infinity(), std::numeric_limits<double>::quiet_NaN()));
+INSTANTIATE_TEST_SUITE_P(Values, SwapThreshold,
+                         ::testing::Values(0.0, -0.0, -1.0, -std::numeric_limits<double>::infinity(),
+                                           std::numeric_limits<double>::denorm_min(), 0x1.0p-53, 0x1.8p-53, 0x1.0p-54,
+                                           1.0 / 3.0, 0.005, 0.5, std::nextafter(1.0, 0.0), 1.0, 2.5,
+                                           std::numeric_limits<double>::infinity(),
+                                           std::numeric_limits<double>::quiet_NaN()));
 
 TEST(SwapMutateGenes, TwoGenesBothSwappedRestoreTheOrder) {
   auto rng = RandomSource::from_seed(4);
@@ -156,14 +155,14 @@ TEST_P(SwapMutatePopulation, MatchesHandReplay) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, SwapMutatePopulation,
-    ::testing::Values(PopulationCase{"count_absent", 4, std::nullopt, 0.5},
-                      PopulationCase{"odd_count_drops_last", 4, 3, 0.5},
-                      PopulationCase{"count_equals_length", 3, 3, 0.7},
-                      PopulationCase{"cycles_when_short", 2, 5, 0.5}, PopulationCase{"all_mutated", 3, 4, 1.0},
-                      PopulationCase{"none_mutated", 3, 4, 0.0}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, SwapMutatePopulation,
+                         ::testing::Values(PopulationCase{"count_absent", 4, std::nullopt, 0.5},
+                                           PopulationCase{"odd_count_drops_last", 4, 3, 0.5},
+                                           PopulationCase{"count_equals_length", 3, 3, 0.7},
+                                           PopulationCase{"cycles_when_short", 2, 5, 0.5},
+                                           PopulationCase{"all_mutated", 3, 4, 1.0},
+                                           PopulationCase{"none_mutated", 3, 4, 0.0}),
+                         [](const auto& info) { return info.param.name; });
 
 TEST(SwapMutatePopulationCases, NoMutationKeepsCopiesButStillDraws) {
   auto rng = RandomSource::from_seed(6);

@@ -77,8 +77,10 @@ struct SizePool {
     slab->listed = true;
   }
   void unlink(Slab* slab) noexcept {
-    if (slab->prev != nullptr) slab->prev->next = slab->next;
-    else with_room = slab->next;
+    if (slab->prev != nullptr)
+      slab->prev->next = slab->next;
+    else
+      with_room = slab->next;
     if (slab->next != nullptr) slab->next->prev = slab->prev;
     slab->listed = false;
   }

@@ -10,10 +10,10 @@
 
 #include <algorithm>
 #include <atomic>
-#include <thread>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <thread>
 #include <vector>
 
 #include "population/chromosome.hpp"
@@ -40,8 +40,20 @@ class GeneMemoryChurn : public ::testing::TestWithParam<std::size_t> {};
 
 TEST_P(GeneMemoryChurn, BlocksNeverOverlapWhileHeldAndFreedInRandomOrder) {
   RandomSource rng = RandomSource::from_seed(GetParam());
-  const std::size_t sizes[] = {1, 8, 16, 17, 1000, 1024, 1025, 1600, 2048, 2049, 8000,
-                               65535, gene_memory::kLargestPooled, gene_memory::kLargestPooled + 1};
+  const std::size_t sizes[] = {1,
+                               8,
+                               16,
+                               17,
+                               1000,
+                               1024,
+                               1025,
+                               1600,
+                               2048,
+                               2049,
+                               8000,
+                               65535,
+                               gene_memory::kLargestPooled,
+                               gene_memory::kLargestPooled + 1};
   std::vector<Held> held;
   unsigned char tag = 0;
   // Enough 1600-byte blocks to need more than two slabs; frees interleaved with allocations.

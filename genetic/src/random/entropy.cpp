@@ -25,7 +25,8 @@ bool fill_from_os(std::span<std::byte> bytes) noexcept {
   while (left > 0) {
 #if defined(_WIN32)
     const auto take = static_cast<ULONG>(std::min<std::size_t>(left, 1u << 30));
-    if (!BCRYPT_SUCCESS(BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(at), take, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
+    if (!BCRYPT_SUCCESS(
+            BCryptGenRandom(nullptr, reinterpret_cast<PUCHAR>(at), take, BCRYPT_USE_SYSTEM_PREFERRED_RNG))) {
       return false;
     }
     const std::size_t got = take;

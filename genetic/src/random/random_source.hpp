@@ -30,12 +30,14 @@ class RandomSource final {
   // gives its low half first, then its high half. The outputs come a block at a
   // time, so a draw is a read from the block and a refill is rare.
   std::uint32_t next_u32() noexcept {
-    if (next_ == kHalves) [[unlikely]] refill();
+    if (next_ == kHalves) [[unlikely]]
+      refill();
     return halves_[next_++];
   }
   // The next two 32-bit words of the stream, the first as the low half.
   std::uint64_t next_u64() noexcept {
-    if (next_ + 2 > kHalves) [[unlikely]] return next_u64_across();
+    if (next_ + 2 > kHalves) [[unlikely]]
+      return next_u64_across();
     std::uint64_t word;
     std::memcpy(&word, halves_ + next_, sizeof word);
     next_ += 2;
@@ -53,7 +55,8 @@ class RandomSource final {
   double uniform_f64() noexcept { return static_cast<double>(next_u64() >> 11) * 0x1.0p-53; }
   // Uniform in [low, high); a Fault "cannot sample empty range" when low >= high.
   std::uint64_t uniform_index(std::uint64_t low, std::uint64_t high) {
-    if (low >= high) [[unlikely]] fault(kEmptyRange);
+    if (low >= high) [[unlikely]]
+      fault(kEmptyRange);
     // Lemire's multiply-shift with rejection: unbiased, one multiply in the common case.
     const std::uint64_t range = high - low;
     Wide product = static_cast<Wide>(next_u64()) * range;
@@ -71,7 +74,8 @@ class RandomSource final {
   // that takes its memory from `Allocator`.
   template <class Allocator = std::allocator<std::uint64_t>>
   std::vector<std::uint64_t, Allocator> sample_indices(std::uint64_t length, std::uint64_t amount) {
-    if (amount > length) [[unlikely]] fault("cannot sample more distinct indices than the range holds");
+    if (amount > length) [[unlikely]]
+      fault("cannot sample more distinct indices than the range holds");
     std::vector<std::uint64_t, Allocator> indices(length);
     std::iota(indices.begin(), indices.end(), std::uint64_t{0});
     // A partial Fisher-Yates shuffle: position i takes a uniform pick of what is left.

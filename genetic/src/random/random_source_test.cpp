@@ -125,8 +125,8 @@ TEST(RandomSourceTopBits, MatchSingleWords) {
 // stream left where those calls leave it: none found, one found, the first position.
 TEST(RandomSourceFirstDrawBelow, MatchesDrawByDraw) {
   for (const int words_before : {0, 1, 126, 127}) {
-    for (const std::uint64_t below : {std::uint64_t{0}, std::uint64_t{1} << 48, std::uint64_t{1} << 52,
-                                      std::uint64_t{1} << 53}) {
+    for (const std::uint64_t below :
+         {std::uint64_t{0}, std::uint64_t{1} << 48, std::uint64_t{1} << 52, std::uint64_t{1} << 53}) {
       auto a = RandomSource::from_seed(500 + below);
       auto b = RandomSource::from_seed(500 + below);
       for (int k = 0; k < words_before; ++k) ASSERT_EQ(a.next_u32(), b.next_u32());

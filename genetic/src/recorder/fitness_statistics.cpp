@@ -6,7 +6,8 @@ namespace genetic {
 namespace {
 
 double fitness_at(const Chromosome& chromosome) {
-  if (!chromosome.fitness) [[unlikely]] fault("cannot record the statistics of a chromosome without fitness");
+  if (!chromosome.fitness) [[unlikely]]
+    fault("cannot record the statistics of a chromosome without fitness");
   return *chromosome.fitness;
 }
 

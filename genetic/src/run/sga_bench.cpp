@@ -8,8 +8,8 @@
 #include "crossover/crossover.hpp"
 #include "evaluator/evaluator.hpp"
 #include "recorder/recorder.hpp"
-#include "selector/selector.hpp"
 #include "run/sga.hpp"
+#include "selector/selector.hpp"
 
 namespace genetic {
 namespace {
@@ -26,10 +26,8 @@ void BM_RunSga(benchmark::State& state) {
   const auto chromosomes = static_cast<std::uint64_t>(state.range(1));
   const auto generations = static_cast<std::uint64_t>(state.range(2));
   RandomSource setup = RandomSource::from_seed(20240601);
-  const auto evaluator =
-      make_evaluator(EvaluatorMatrix{.kind = EvaluatorKind::FeedbackMarks,
-                                     .matrix = random_marks(setup, genes, 0.1),
-                                     .offset = std::nullopt});
+  const auto evaluator = make_evaluator(EvaluatorMatrix{
+      .kind = EvaluatorKind::FeedbackMarks, .matrix = random_marks(setup, genes, 0.1), .offset = std::nullopt});
   const auto recorder = make_recorder(RecorderKind::FitnessStatistics);
   const auto selector = make_selector(SelectorKind::Roulette);
   const auto crossover = make_crossover(CrossoverKind::IPX);

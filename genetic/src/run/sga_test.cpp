@@ -141,7 +141,8 @@ TEST_P(RunShape, PopulationsRecordsAndHallOfFame) {
     }
     // No kept chromosome beats the best the hall of fame has seen.
     for (const KeptPopulation& kept : lineage.generations) {
-      for (const Chromosome& chromosome : kept.population().chromosomes) EXPECT_LE(*chromosome.fitness, *hof.chromosomes[0].fitness);
+      for (const Chromosome& chromosome : kept.population().chromosomes)
+        EXPECT_LE(*chromosome.fitness, *hof.chromosomes[0].fitness);
     }
   }
 }
@@ -195,8 +196,8 @@ TEST(RunSga, BetweenGenerationsRunsBeforeEachSelectionAndMayEndTheRun) {
 
   Operators stopped;
   Checks stop{.recorder = &stopped.recorder, .stop_at = 2, .records_seen = {}};
-  EXPECT_THROW(run_sga(rng, settings(4, 1000), stopped.generator, stopped.evaluator, stopped.recorder,
-                       stopped.selector, stopped.crossover, stopped.mutator, {.call = &Checks::call, .context = &stop}),
+  EXPECT_THROW(run_sga(rng, settings(4, 1000), stopped.generator, stopped.evaluator, stopped.recorder, stopped.selector,
+                       stopped.crossover, stopped.mutator, {.call = &Checks::call, .context = &stop}),
                Stop);
   EXPECT_EQ(stopped.recorder.recorded, 2U);
 }
@@ -224,15 +225,14 @@ TEST_P(RunSgaFitnessCache, OnlyChangedChromosomesAreEvaluated) {
   EXPECT_EQ(ops.evaluator.computed, c.evaluations);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Cases, RunSgaFitnessCache,
-    testing::Values(CacheCase{"NothingChangesOnlyGenerationZero", 0.0, 0.0, 6, 6},
-                    // Crossed children are new; every population is all children.
-                    CacheCase{"AllCrossedEveryGeneration", 1.0, 0.0, 6, 30},
-                    // The extra child of an odd count is dropped before evaluation.
-                    CacheCase{"OddCountEvaluatesOnlyKeptChildren", 1.0, 0.0, 5, 25},
-                    CacheCase{"AllMutatedEveryGeneration", -1.0, 1.0, 6, 30}),
-    [](const testing::TestParamInfo<CacheCase>& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Cases, RunSgaFitnessCache,
+                         testing::Values(CacheCase{"NothingChangesOnlyGenerationZero", 0.0, 0.0, 6, 6},
+                                         // Crossed children are new; every population is all children.
+                                         CacheCase{"AllCrossedEveryGeneration", 1.0, 0.0, 6, 30},
+                                         // The extra child of an odd count is dropped before evaluation.
+                                         CacheCase{"OddCountEvaluatesOnlyKeptChildren", 1.0, 0.0, 5, 25},
+                                         CacheCase{"AllMutatedEveryGeneration", -1.0, 1.0, 6, 30}),
+                         [](const testing::TestParamInfo<CacheCase>& info) { return info.param.name; });
 
 // The loop written plainly, from copies: the run, which reads parents where they are
 // kept and moves offspring on, must draw and produce the same. Parents are selected,

@@ -19,7 +19,8 @@ using search_testing::moved;
 // The least feedback over all single moves of the element at `from`.
 std::uint64_t best_move_feedback(const Marks& marks, const std::vector<std::uint64_t>& order, std::uint64_t from) {
   std::uint64_t best = count_feedback(marks, order);
-  for (std::uint64_t to = 0; to < order.size(); ++to) best = std::min(best, count_feedback(marks, moved(order, from, to)));
+  for (std::uint64_t to = 0; to < order.size(); ++to)
+    best = std::min(best, count_feedback(marks, moved(order, from, to)));
   return best;
 }
 
@@ -72,7 +73,8 @@ TEST_P(InsertionMoves, SegmentMovesKeepFeedbackCurrent) {
     const std::uint64_t to = rng.uniform_index(0, dimension - length + 1);
     std::vector<std::uint64_t> segment(order.begin() + static_cast<std::ptrdiff_t>(from),
                                        order.begin() + static_cast<std::ptrdiff_t>(from + length));
-    order.erase(order.begin() + static_cast<std::ptrdiff_t>(from), order.begin() + static_cast<std::ptrdiff_t>(from + length));
+    order.erase(order.begin() + static_cast<std::ptrdiff_t>(from),
+                order.begin() + static_cast<std::ptrdiff_t>(from + length));
     order.insert(order.begin() + static_cast<std::ptrdiff_t>(to), segment.begin(), segment.end());
     search.move_segment(from, length, to);
     ASSERT_EQ(wide(search.order()), order);

@@ -81,8 +81,7 @@ class Memetic {
 
  private:
   bool out_of_time() const {
-    return settings_.seconds &&
-           std::chrono::duration<double>(Clock::now() - started_).count() >= *settings_.seconds;
+    return settings_.seconds && std::chrono::duration<double>(Clock::now() - started_).count() >= *settings_.seconds;
   }
 
   // The given orderings first, then random ones, each improved; the best `size_` are kept.

@@ -89,23 +89,21 @@ TEST_P(MemeticStops, EndsForTheFirstReasonThatHolds) {
   EXPECT_EQ(result.feedback, 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Settings, MemeticStops,
-    ::testing::Values(StopCase{"generations", limits(4), SearchStop::Generations, 4},
-                      StopCase{"no_generations", limits(0), SearchStop::Generations, 0},
-                      StopCase{"stagnation", limits({}, 6), SearchStop::Stagnation, 6},
-                      StopCase{"fewer_generations_than_stagnation",
-                               limits(3, 6), SearchStop::Generations, 3},
-                      StopCase{"seconds", limits({}, {}, 0.0), SearchStop::Seconds, 0},
-                      StopCase{"bound", limits(5, {}, {}, 1), SearchStop::Bound, 0},
-                      StopCase{"default", {}, SearchStop::Stagnation, default_stagnation(3)}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Settings, MemeticStops,
+                         ::testing::Values(StopCase{"generations", limits(4), SearchStop::Generations, 4},
+                                           StopCase{"no_generations", limits(0), SearchStop::Generations, 0},
+                                           StopCase{"stagnation", limits({}, 6), SearchStop::Stagnation, 6},
+                                           StopCase{"fewer_generations_than_stagnation", limits(3, 6),
+                                                    SearchStop::Generations, 3},
+                                           StopCase{"seconds", limits({}, {}, 0.0), SearchStop::Seconds, 0},
+                                           StopCase{"bound", limits(5, {}, {}, 1), SearchStop::Bound, 0},
+                                           StopCase{"default", {}, SearchStop::Stagnation, default_stagnation(3)}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(MemeticSearch, AsksTheStopPredicateBetweenGenerations) {
   const MarkGraph graph(3, kCycle);
   int asked = 0;
-  const SearchResult result = memetic_search(graph, limits(10), kNoStarts,
-                                             [&] { return ++asked == 3; });
+  const SearchResult result = memetic_search(graph, limits(10), kNoStarts, [&] { return ++asked == 3; });
   EXPECT_EQ(result.stop, SearchStop::Stopped);
   EXPECT_EQ(result.generations, 2u);
   EXPECT_EQ(result.feedback, 1u);

@@ -39,7 +39,8 @@ void RouletteSelector::prepare(std::span<const Chromosome> population) {
   double total = 0.0;
   bool non_negative = true;
   for (const auto& chromosome : population) {
-    if (!chromosome.fitness) [[unlikely]] fault("roulette selection needs every chromosome to have a fitness");
+    if (!chromosome.fitness) [[unlikely]]
+      fault("roulette selection needs every chromosome to have a fitness");
     non_negative &= *chromosome.fitness >= 0.0;  // false for NaN as well
     total += *chromosome.fitness;
     weights_.push_back(total);
@@ -48,9 +49,11 @@ void RouletteSelector::prepare(std::span<const Chromosome> population) {
 }
 
 const Chromosome& RouletteSelector::select_one(RandomSource& rng, std::span<const Chromosome> population) {
-  if (weights_.empty()) [[unlikely]] fault("roulette selection from an empty weight table");
+  if (weights_.empty()) [[unlikely]]
+    fault("roulette selection from an empty weight table");
   const std::size_t j = pick(rng.uniform_f64());
-  if (j >= population.size()) [[unlikely]] fault("roulette selection picked a chromosome beyond the population");
+  if (j >= population.size()) [[unlikely]]
+    fault("roulette selection picked a chromosome beyond the population");
   return population[j];
 }
 

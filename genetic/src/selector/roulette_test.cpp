@@ -36,27 +36,27 @@ TEST_P(RoulettePick, ScanChoosesFirstTotalAtLeastTarget) {
   EXPECT_EQ(roulette_pick(c.weights, c.u), c.index);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Examples, RoulettePick,
-    ::testing::Values(
-        // fitness 1, 3
-        PickCase{"below_quarter", {1.0, 4.0}, 0.2499, 0}, PickCase{"exactly_quarter", {1.0, 4.0}, 0.25, 0},
-        PickCase{"above_quarter", {1.0, 4.0}, 0.2501, 1}, PickCase{"zero_draw", {1.0, 4.0}, 0.0, 0},
-        PickCase{"all_zero", {0.0, 0.0, 0.0}, 0.7, 0},
-        // fitness 0, 2, 3: the leading zero needs u exactly 0
-        PickCase{"leading_zero_exact", {0.0, 2.0, 5.0}, 0.0, 0},
-        PickCase{"leading_zero_missed", {0.0, 2.0, 5.0}, 1e-12, 1},
-        // fitness 2, 0, 3: a later zero is never chosen
-        PickCase{"inner_zero_at_edge", {2.0, 2.0, 5.0}, 0.4, 0},
-        PickCase{"inner_zero_skipped", {2.0, 2.0, 5.0}, 0.41, 2},
-        // fitness -1, -2, -3
-        PickCase{"negative_half", {-1.0, -3.0, -6.0}, 0.5, 0},
-        PickCase{"negative_zero_draw_none_qualifies", {-1.0, -3.0, -6.0}, 0.0, 2},
-        // fitness 3, -5
-        PickCase{"mixed_sign", {3.0, -2.0}, 0.5, 0},
-        PickCase{"nan_total_none_qualifies", {1.0, kNaN}, 0.5, 1},
-        PickCase{"nan_entry_skipped", {kNaN, 3.0, 4.0}, 0.5, 1}),
-    [](const auto& info) { return info.param.name; });
+INSTANTIATE_TEST_SUITE_P(Examples, RoulettePick,
+                         ::testing::Values(
+                             // fitness 1, 3
+                             PickCase{"below_quarter", {1.0, 4.0}, 0.2499, 0},
+                             PickCase{"exactly_quarter", {1.0, 4.0}, 0.25, 0},
+                             PickCase{"above_quarter", {1.0, 4.0}, 0.2501, 1},
+                             PickCase{"zero_draw", {1.0, 4.0}, 0.0, 0}, PickCase{"all_zero", {0.0, 0.0, 0.0}, 0.7, 0},
+                             // fitness 0, 2, 3: the leading zero needs u exactly 0
+                             PickCase{"leading_zero_exact", {0.0, 2.0, 5.0}, 0.0, 0},
+                             PickCase{"leading_zero_missed", {0.0, 2.0, 5.0}, 1e-12, 1},
+                             // fitness 2, 0, 3: a later zero is never chosen
+                             PickCase{"inner_zero_at_edge", {2.0, 2.0, 5.0}, 0.4, 0},
+                             PickCase{"inner_zero_skipped", {2.0, 2.0, 5.0}, 0.41, 2},
+                             // fitness -1, -2, -3
+                             PickCase{"negative_half", {-1.0, -3.0, -6.0}, 0.5, 0},
+                             PickCase{"negative_zero_draw_none_qualifies", {-1.0, -3.0, -6.0}, 0.0, 2},
+                             // fitness 3, -5
+                             PickCase{"mixed_sign", {3.0, -2.0}, 0.5, 0},
+                             PickCase{"nan_total_none_qualifies", {1.0, kNaN}, 0.5, 1},
+                             PickCase{"nan_entry_skipped", {kNaN, 3.0, 4.0}, 0.5, 1}),
+                         [](const auto& info) { return info.param.name; });
 
 // The table's binary search must stop where the scan stops, for every kind of
 // table: sorted ones take the fast path, the others must not.
@@ -82,14 +82,14 @@ TEST_P(RouletteTable, RunningTotalsAndPickAgreeWithScan) {
   for (double u : draws) EXPECT_EQ(roulette.pick(u), roulette_pick(roulette.weights(), u)) << "u = " << u;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Tables, RouletteTable,
-    ::testing::Values(std::vector<double>{1.0, 3.0}, std::vector<double>{0.0, 0.0, 0.0},
-                      std::vector<double>{0.0, 2.0, 0.0, 3.0, 0.0}, std::vector<double>{5.0, 1.0, 7.0, 2.0, 9.0},
-                      std::vector<double>{-1.0, -2.0, -3.0}, std::vector<double>{3.0, -5.0, 4.0},
-                      std::vector<double>{1.0, kNaN, 2.0}, std::vector<double>{kInf, 1.0},
-                      std::vector<double>{1e308, 1e308, 1.0}, std::vector<double>{-0.0, -0.0}),
-    [](const auto& info) { return "table" + std::to_string(info.index); });
+INSTANTIATE_TEST_SUITE_P(Tables, RouletteTable,
+                         ::testing::Values(std::vector<double>{1.0, 3.0}, std::vector<double>{0.0, 0.0, 0.0},
+                                           std::vector<double>{0.0, 2.0, 0.0, 3.0, 0.0},
+                                           std::vector<double>{5.0, 1.0, 7.0, 2.0, 9.0},
+                                           std::vector<double>{-1.0, -2.0, -3.0}, std::vector<double>{3.0, -5.0, 4.0},
+                                           std::vector<double>{1.0, kNaN, 2.0}, std::vector<double>{kInf, 1.0},
+                                           std::vector<double>{1e308, 1e308, 1.0}, std::vector<double>{-0.0, -0.0}),
+                         [](const auto& info) { return "table" + std::to_string(info.index); });
 
 TEST(RouletteSelector, EmptyPopulationGivesEmptyTable) {
   RouletteSelector roulette;

@@ -10,8 +10,8 @@ namespace {
 
 // Keyword arguments as either form of call passes them.
 struct Keywords {
-  PyObject* dict = nullptr;                 // tuple + dict form
-  PyObject* names = nullptr;                // vector-call form
+  PyObject* dict = nullptr;   // tuple + dict form
+  PyObject* names = nullptr;  // vector-call form
   PyObject* const* values = nullptr;
 
   Py_ssize_t size() const {
@@ -20,7 +20,9 @@ struct Keywords {
   }
 };
 
-std::size_t most_positional(const Signature& s) { return s.n_positional < s.names.size() ? s.n_positional : s.names.size(); }
+std::size_t most_positional(const Signature& s) {
+  return s.n_positional < s.names.size() ? s.n_positional : s.names.size();
+}
 
 [[noreturn, gnu::cold]] void raise_too_many(const Signature& s, std::size_t given) {
   const std::size_t max = most_positional(s);
@@ -51,8 +53,8 @@ std::size_t most_positional(const Signature& s) { return s.n_positional < s.name
     names += '\'';
     ++listed;
   }
-  std::string message = std::string(s.full_name) + " missing " + std::to_string(missing) + " required positional argument" +
-                        (missing == 1 ? "" : "s") + ": " + names;
+  std::string message = std::string(s.full_name) + " missing " + std::to_string(missing) +
+                        " required positional argument" + (missing == 1 ? "" : "s") + ": " + names;
   raise(PyExc_TypeError, message);
 }
 
@@ -109,7 +111,8 @@ void bind(const Signature& s, PyObject* const* positional, std::size_t n_positio
 void bind_arguments(const Signature& signature, PyObject* args, PyObject* kwargs, std::span<PyObject*> out) {
   Keywords keywords;
   if (kwargs != nullptr && PyDict_GET_SIZE(kwargs) > 0) keywords.dict = kwargs;
-  bind(signature, reinterpret_cast<PyTupleObject*>(args)->ob_item, static_cast<std::size_t>(PyTuple_GET_SIZE(args)), keywords, out);
+  bind(signature, reinterpret_cast<PyTupleObject*>(args)->ob_item, static_cast<std::size_t>(PyTuple_GET_SIZE(args)),
+       keywords, out);
 }
 
 void bind_arguments(const Signature& signature, PyObject* const* args, Py_ssize_t nargsf, PyObject* kwnames,

@@ -65,11 +65,20 @@ char element_code(const char* format) noexcept {
   constexpr bool little = std::endian::native == std::endian::little;
   switch (*format) {
     case '@':
-    case '=': ++format; break;
-    case '<': if (!little) return 0; ++format; break;
+    case '=':
+      ++format;
+      break;
+    case '<':
+      if (!little) return 0;
+      ++format;
+      break;
     case '>':
-    case '!': if (little) return 0; ++format; break;
-    default: break;
+    case '!':
+      if (little) return 0;
+      ++format;
+      break;
+    default:
+      break;
   }
   return format[0] != 0 && format[1] == 0 ? format[0] : 0;
 }
@@ -101,16 +110,33 @@ NumberBuffer::NumberBuffer(PyObject* object) {
   Kind kind = Kind::None;
   // Integer widths come from the item size, which the exporter states for its own codes.
   switch (element_code(view_.format)) {
-    case 'b': case 'h': case 'i': case 'l': case 'q': case 'n':
+    case 'b':
+    case 'h':
+    case 'i':
+    case 'l':
+    case 'q':
+    case 'n':
       kind = size == 1 ? Kind::I8 : size == 2 ? Kind::I16 : size == 4 ? Kind::I32 : size == 8 ? Kind::I64 : Kind::None;
       break;
-    case 'B': case 'H': case 'I': case 'L': case 'Q': case 'N':
+    case 'B':
+    case 'H':
+    case 'I':
+    case 'L':
+    case 'Q':
+    case 'N':
       kind = size == 1 ? Kind::U8 : size == 2 ? Kind::U16 : size == 4 ? Kind::U32 : size == 8 ? Kind::U64 : Kind::None;
       break;
-    case 'f': kind = size == 4 ? Kind::F32 : Kind::None; break;
-    case 'd': kind = size == 8 ? Kind::F64 : Kind::None; break;
-    case '?': kind = size == 1 ? Kind::Bool : Kind::None; break;
-    default: break;
+    case 'f':
+      kind = size == 4 ? Kind::F32 : Kind::None;
+      break;
+    case 'd':
+      kind = size == 8 ? Kind::F64 : Kind::None;
+      break;
+    case '?':
+      kind = size == 1 ? Kind::Bool : Kind::None;
+      break;
+    default:
+      break;
   }
   // Elements are read through typed pointers, so they must lie at their own alignment.
   const bool aligned = size > 0 && reinterpret_cast<std::uintptr_t>(view_.buf) % static_cast<std::uintptr_t>(size) == 0;

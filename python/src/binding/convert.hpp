@@ -118,18 +118,29 @@ class NumberBuffer {
   template <class Visit>
   decltype(auto) visit(Visit&& visit) const {
     switch (kind_) {
-      case Kind::I8: return as<std::int8_t>(visit);
-      case Kind::I16: return as<std::int16_t>(visit);
-      case Kind::I32: return as<std::int32_t>(visit);
-      case Kind::I64: return as<std::int64_t>(visit);
-      case Kind::U8: return as<std::uint8_t>(visit);
-      case Kind::U16: return as<std::uint16_t>(visit);
-      case Kind::U32: return as<std::uint32_t>(visit);
-      case Kind::U64: return as<std::uint64_t>(visit);
-      case Kind::F32: return as<float>(visit);
-      case Kind::F64: return as<double>(visit);
+      case Kind::I8:
+        return as<std::int8_t>(visit);
+      case Kind::I16:
+        return as<std::int16_t>(visit);
+      case Kind::I32:
+        return as<std::int32_t>(visit);
+      case Kind::I64:
+        return as<std::int64_t>(visit);
+      case Kind::U8:
+        return as<std::uint8_t>(visit);
+      case Kind::U16:
+        return as<std::uint16_t>(visit);
+      case Kind::U32:
+        return as<std::uint32_t>(visit);
+      case Kind::U64:
+        return as<std::uint64_t>(visit);
+      case Kind::F32:
+        return as<float>(visit);
+      case Kind::F64:
+        return as<double>(visit);
       case Kind::Bool:
-      case Kind::None: break;
+      case Kind::None:
+        break;
     }
     return as<Bool>(visit);
   }

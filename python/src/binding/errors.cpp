@@ -23,10 +23,9 @@ PyObject* panic_exception_type() noexcept {
   // build can deadlock on, and a failed first attempt would leave it null for good.
   static std::atomic<PyObject*> type{nullptr};
   if (PyObject* made = type.load(std::memory_order_acquire)) return made;
-  PyObject* made = PyErr_NewExceptionWithDoc(
-      "travok.PanicException",
-      "An internal fault: a broken invariant ended an operation of the module.",
-      PyExc_BaseException, nullptr);
+  PyObject* made = PyErr_NewExceptionWithDoc("travok.PanicException",
+                                             "An internal fault: a broken invariant ended an operation of the module.",
+                                             PyExc_BaseException, nullptr);
   if (made == nullptr) return nullptr;  // its error is set; a later call tries again
   PyObject* first = nullptr;
   if (!type.compare_exchange_strong(first, made, std::memory_order_acq_rel)) {

@@ -65,9 +65,7 @@ struct Kinds {
     });
   }
 
-  static PyObject* to_int(PyObject* self) {
-    return PyLong_FromLong(static_cast<long>(as_object<Value>(self)->value));
-  }
+  static PyObject* to_int(PyObject* self) { return PyLong_FromLong(static_cast<long>(as_object<Value>(self)->value)); }
 
   static PyObject* richcompare(PyObject* self, PyObject* other, int op) {
     const auto value = static_cast<long long>(as_object<Value>(self)->value);

@@ -10,7 +10,7 @@ PyTypeObject* create_type(const char* name, const std::string& doc, unsigned fla
   slots.push_back({Py_tp_doc, const_cast<char*>(doc.c_str())});
   slots.push_back({0, nullptr});
   PyType_Spec type_spec{full_name.c_str(), static_cast<int>(basic_size), 0,
-                   static_cast<unsigned>(Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | flags), slots.data()};
+                        static_cast<unsigned>(Py_TPFLAGS_DEFAULT | Py_TPFLAGS_IMMUTABLETYPE | flags), slots.data()};
   // The name and doc are copied into the type; the type lives for the process.
   PyObject* type = PyType_FromSpec(&type_spec);
   if (type == nullptr) throw PythonError();

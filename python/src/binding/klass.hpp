@@ -113,8 +113,8 @@ struct Class {
       // Every argument is converted before the object exists: a failure stores nothing.
       Value value{};
       [&]<std::size_t... I>(std::index_sequence<I...>) {
-        ((value.*ParameterField<I>::member = extract_argument<typename ParameterField<I>::Type>(
-              given[I] ? given[I] : Py_None, parameter_names[I])),
+        ((value.*ParameterField<I>::member =
+              extract_argument<typename ParameterField<I>::Type>(given[I] ? given[I] : Py_None, parameter_names[I])),
          ...);
       }(std::make_index_sequence<n_parameters>{});
       if constexpr (requires { Desc::check(value); }) Desc::check(value);
@@ -182,7 +182,8 @@ struct Class {
         {Py_tp_richcompare, reinterpret_cast<void*>(&richcompare)},
         {Py_tp_hash, reinterpret_cast<void*>(&PyObject_HashNotImplemented)},
     };
-    if constexpr (requires { Desc::methods; }) slots.push_back({Py_tp_methods, const_cast<PyMethodDef*>(Desc::methods)});
+    if constexpr (requires { Desc::methods; })
+      slots.push_back({Py_tp_methods, const_cast<PyMethodDef*>(Desc::methods)});
     const std::string doc = std::string(Desc::name) + text_signature() + "\n--\n\n" + Desc::text;
     return create_type(Desc::name, doc, 0, std::move(slots), sizeof(Obj));
   }

@@ -15,8 +15,7 @@ namespace binding {
 
 template <class T>
 struct Object {
-  PyObject_HEAD
-  BorrowFlag borrow;
+  PyObject_HEAD BorrowFlag borrow;
   T value;
 };
 

@@ -25,8 +25,8 @@ void raise_union_error(const char* name, std::span<const char* const> variants, 
   }
   message += "')";
   for (std::size_t i = 0; i < variants.size(); ++i) {
-    message += std::string("\n- variant ") + variants[i] + " (" + variants[i] + "): TypeError: failed to extract field " +
-               name + "::" + variants[i] + ".0";
+    message += std::string("\n- variant ") + variants[i] + " (" + variants[i] +
+               "): TypeError: failed to extract field " + name + "::" + variants[i] + ".0";
     // The variant's own failure, then each link of its cause chain.
     for (Ref link = Ref::borrow(failures[i].get()); link; link = Ref::steal(PyException_GetCause(link.get()))) {
       message += ", caused by " + describe(link.get());
