@@ -6,16 +6,11 @@ import os
 import signal
 import threading
 import time
-from pathlib import Path
 
 import numpy as np
 import pytest
 
 from travok_dsm._search import search
-
-# A module-level import graph of 60 standard-library modules (blocks of 10, 2 and 2) whose least
-# feedback, 6, was proven by an exact solver.
-MODLEVEL_60 = Path(__file__).parent / "data" / "stdlib_modlevel_60.csv"
 
 
 def random_marks(size, density, seed):
@@ -132,13 +127,3 @@ def test_a_signal_handler_that_raises_ends_the_search(interrupt, expected):
         signal.setitimer(signal.ITIMER_REAL, 0)
         signal.signal(signal.SIGALRM, previous)
         signal.signal(signal.SIGINT, previous_int)
-
-
-def test_sequence_finds_the_least_feedback_of_a_real_matrix_by_default():
-    pytest.importorskip("scipy.sparse.csgraph", exc_type=ImportError)
-    from travok_dsm import Dsm, feedback, sequence
-
-    result = sequence(Dsm.read_csv(MODLEVEL_60), workers=1)
-    assert result.method == "memetic"
-    assert sorted(block.size for block in result.blocks if block.size > 1) == [2, 2, 10]
-    assert result.feedback == feedback(result.dsm, result.indices) == 6

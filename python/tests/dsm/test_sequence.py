@@ -231,3 +231,12 @@ def test_a_script_without_a_main_guard_is_told_what_to_do(tmp_path):
     assert done.stderr.strip().splitlines()[-1].endswith(
         "in a script that calls sequence() at its top level, put the call under `if __name__ == "
         "'__main__':`, as each worker process imports the script again")
+
+
+# A module-level import graph of 60 standard-library modules (blocks of 10, 2 and 2) whose least
+# feedback, 6, was proven by an exact solver.
+def test_sequence_finds_the_least_feedback_of_a_real_matrix_by_default():
+    result = sequence(Dsm.read_csv(DATA / "stdlib_modlevel_60.csv"), workers=1)
+    assert result.method == "memetic"
+    assert sorted(block.size for block in result.blocks if block.size > 1) == [2, 2, 10]
+    assert result.feedback == feedback(result.dsm, result.indices) == 6
