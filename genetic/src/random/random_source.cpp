@@ -19,6 +19,8 @@ std::uint64_t splitmix64(std::uint64_t& x) noexcept {
 }
 
 using State = std::uint64_t[4][RandomSource::kLanes];
+// One word of each lane's state, or one step's output of every lane.
+__extension__ typedef std::uint64_t Lanes __attribute__((vector_size(sizeof(std::uint64_t) * RandomSource::kLanes)));
 
 // No xoshiro256 lane may start from the all-zero state.
 void ensure_nonzero(State& state) noexcept {
@@ -73,23 +75,30 @@ void RandomSource::refill() noexcept {
   if (from_os_ && (forks_seen_ != forks.load(std::memory_order_relaxed) || --blocks_until_rekey_ == 0)) [[unlikely]] {
     rekey();
   }
-  // xoshiro256++, lane by lane: the lanes are independent, so each is stepped with its
-  // state in registers and its outputs go to every kLanes-th word of the block.
-  for (std::size_t lane = 0; lane < kLanes; ++lane) {
-    std::uint64_t s0 = state_[0][lane], s1 = state_[1][lane], s2 = state_[2][lane], s3 = state_[3][lane];
-    for (std::size_t step = 0; step < kSteps; ++step) {
-      const std::uint64_t output = std::rotl(s0 + s3, 23) + s0;
-      std::memcpy(halves_ + 2 * (step * kLanes + lane), &output, sizeof output);
-      const std::uint64_t t = s1 << 17;
-      s2 ^= s0;
-      s3 ^= s1;
-      s1 ^= s2;
-      s0 ^= s3;
-      s2 ^= t;
-      s3 = std::rotl(s3, 45);
-    }
-    state_[0][lane] = s0, state_[1][lane] = s1, state_[2][lane] = s2, state_[3][lane] = s3;
+  // xoshiro256++, the four lanes side by side: one vector step is one step of every
+  // lane, and its output is that step's four words of the block in lane order. The
+  // compiler lowers the vector type to whatever vector registers the target has.
+  Lanes s0, s1, s2, s3;
+  std::memcpy(&s0, state_[0], sizeof s0);
+  std::memcpy(&s1, state_[1], sizeof s1);
+  std::memcpy(&s2, state_[2], sizeof s2);
+  std::memcpy(&s3, state_[3], sizeof s3);
+  for (std::size_t step = 0; step < kSteps; ++step) {
+    const Lanes sum = s0 + s3;
+    const Lanes output = ((sum << 23) | (sum >> 41)) + s0;
+    std::memcpy(halves_ + 2 * kLanes * step, &output, sizeof output);
+    const Lanes t = s1 << 17;
+    s2 ^= s0;
+    s3 ^= s1;
+    s1 ^= s2;
+    s0 ^= s3;
+    s2 ^= t;
+    s3 = (s3 << 45) | (s3 >> 19);
   }
+  std::memcpy(state_[0], &s0, sizeof s0);
+  std::memcpy(state_[1], &s1, sizeof s1);
+  std::memcpy(state_[2], &s2, sizeof s2);
+  std::memcpy(state_[3], &s3, sizeof s3);
   next_ = 0;
 }
 
