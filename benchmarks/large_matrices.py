@@ -30,6 +30,8 @@ import time
 from pathlib import Path
 from typing import Any
 
+from child import reset_peak, status_bytes
+
 HERE = Path(__file__).resolve().parent
 IMPLEMENTATIONS = ("travok", "numpy", "numpy_edges")
 DIMS = (500, 1000, 2000, 4000)
@@ -40,21 +42,6 @@ PREPARE_TRIES = 3
 MIB = 1024 * 1024
 # Targets at the largest D: EvaluatorMatrix at most this many generations' worth of the run.
 PREPARE_GOALS = {"uint8": 3.0, "float64": 3.0, "list of ints": 10.0}
-
-
-def status_bytes(key: str) -> int:
-    """A size line of /proc/self/status (VmRSS: resident now, VmHWM: resident at most), in bytes."""
-    with open("/proc/self/status") as status:
-        for line in status:
-            if line.startswith(key + ":"):
-                return int(line.split()[1]) * 1024
-    raise RuntimeError(f"no {key} line in /proc/self/status")
-
-
-def reset_peak() -> None:
-    """Bring the high-water mark down to the current resident size (Linux: clear_refs 5)."""
-    with open("/proc/self/clear_refs", "w") as clear_refs:
-        clear_refs.write("5")
 
 
 def draw_marks(dim: int, density: float, seed: int) -> Any:
