@@ -55,15 +55,19 @@ void InsertionSearch::mark_with_neighbours(std::uint32_t element) noexcept {
   for (const MarkNeighbour& n : graph_->neighbours(element)) mark(n.element);
 }
 
-Insertion InsertionSearch::best_insertion(std::uint32_t element) {
-  const std::uint64_t from = position_[element];
-  // Each neighbour as (position << 1 | 1 when passing it rightwards adds a mark).
+void InsertionSearch::split_neighbours(std::uint32_t element, std::uint64_t from) {
+  // Each neighbour as (position << 1 | 1 when passing it rightwards adds a mark), on its side.
   after_.clear();
   before_.clear();
   for (const MarkNeighbour& n : graph_->neighbours(element)) {
     const std::uint64_t at = position_[n.element];
     (at > from ? after_ : before_).push_back(at << 1 | (n.change > 0));
   }
+}
+
+Insertion InsertionSearch::best_insertion(std::uint32_t element) {
+  const std::uint64_t from = position_[element];
+  split_neighbours(element, from);
   Insertion best{from, from, 0};
   // Sliding right past the neighbours in turn, the gain moves by each one's change; the
   // best stop is just after one of them.
@@ -85,12 +89,7 @@ Insertion InsertionSearch::best_insertion(std::uint32_t element) {
 
 Insertion InsertionSearch::level_insertion(std::uint32_t element, RandomSource& rng) {
   const std::uint64_t from = position_[element];
-  after_.clear();
-  before_.clear();
-  for (const MarkNeighbour& n : graph_->neighbours(element)) {
-    const std::uint64_t at = position_[n.element];
-    (at > from ? after_ : before_).push_back(at << 1 | (n.change > 0));
-  }
+  split_neighbours(element, from);
   // One pick by reservoir sampling over the places where the running gain is back at 0.
   Insertion pick{from, from, 0};
   std::uint64_t seen = 0;

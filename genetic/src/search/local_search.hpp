@@ -71,6 +71,8 @@ class InsertionSearch {
   void mark(std::uint32_t element) noexcept;
   void unmark_all() noexcept;
   void mark_with_neighbours(std::uint32_t element) noexcept;
+  // Fills after_ and before_ with the neighbours of `element`, which stands at `from`.
+  void split_neighbours(std::uint32_t element, std::uint64_t from);
 };
 
 // Improves `order` in place to a local optimum of insertion moves; returns its feedback.
