@@ -5,6 +5,7 @@ import gc
 import os
 import signal
 import subprocess
+import sys
 import time
 import tracemalloc
 
@@ -45,8 +46,11 @@ def alarm(seconds):
 
 
 def interrupt(seconds):
-    """SIGINT from another process after `seconds`, met by the interpreter's own handler."""
-    return subprocess.Popen(["sh", "-c", f"sleep {seconds}; kill -INT {os.getpid()}"])
+    """SIGINT from another process after `seconds`, met by the interpreter's own handler. The sender
+    is an interpreter (a thread of this one would wait for the lock the run holds; a shell is not
+    in every root the suite runs in), started bare so that it starts fast."""
+    code = f"import os, signal, time; time.sleep({seconds}); os.kill({os.getpid()}, signal.SIGINT)"
+    return subprocess.Popen([sys.executable, "-I", "-S", "-c", code])
 
 
 @pytest.fixture(autouse=True)
