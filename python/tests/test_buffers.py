@@ -8,7 +8,7 @@ import math
 import struct
 
 import pytest
-from hypothesis import given, strategies as st
+from hypothesis import HealthCheck, given, settings, strategies as st
 
 from travok import Chromosome, EvaluatorKinds, EvaluatorMatrix
 
@@ -146,18 +146,25 @@ def test_numpy_scalars_are_what_a_float_array_refuses_as_genes():
     assert str(raised.value) == "can't convert negative int to unsigned"
 
 
+# Under emulation drawing is slow: no deadline, no complaint about it.
+UNHURRIED = settings(deadline=None, suppress_health_check=[HealthCheck.too_slow])
+
+
+@UNHURRIED
 @given(st.lists(st.integers(-(2**63), 2**63 - 1), max_size=40))
 def test_signed_64_bit_arrays(values):
     for convert in (matrix, genes):
         assert_same_as_items(convert, array.array("q", values))
 
 
+@UNHURRIED
 @given(st.lists(st.integers(0, 2**64 - 1), max_size=40))
 def test_unsigned_64_bit_arrays(values):
     for convert in (matrix, genes):
         assert_same_as_items(convert, array.array("Q", values))
 
 
+@UNHURRIED
 @given(st.lists(st.floats(allow_nan=True, allow_infinity=True), max_size=40))
 def test_float_arrays(values):
     for convert in (matrix, genes):
