@@ -51,20 +51,29 @@ void GeneMarks::reset(Gene bound, std::size_t max_entries) {
   }
 }
 
-void GeneMarks::insert_kept(const std::uint64_t* kept, std::span<const Gene> genes) noexcept {
+void GeneMarks::insert_kept(const std::uint64_t* kept, std::size_t length, GeneMarks& first, std::span<const Gene> a,
+                            GeneMarks& second, std::span<const Gene> b) noexcept {
   // Only the set bits are visited: no branch on a single coin flip.
-  const auto each_kept = [kept, genes](auto insert) {
-    const std::size_t n_words = (genes.size() + 63) / 64;
+  const auto each_kept = [kept, length, a, b](auto insert) {
+    const std::size_t n_words = (length + 63) / 64;
     for (std::size_t w = 0; w < n_words; ++w) {
       for (std::uint64_t bits = kept[w]; bits != 0; bits &= bits - 1) {
-        insert(genes[w * 64 + static_cast<std::size_t>(std::countr_zero(bits))]);
+        const std::size_t i = w * 64 + static_cast<std::size_t>(std::countr_zero(bits));
+        insert(a[i], b[i]);
       }
     }
   };
-  if (direct_) {
-    each_kept([stamps = stamps_.data(), stamp = stamp_](Gene gene) { stamps[gene] = stamp; });
+  if (first.direct_ && second.direct_) {
+    each_kept([stamps1 = first.stamps_.data(), stamp1 = first.stamp_, stamps2 = second.stamps_.data(),
+               stamp2 = second.stamp_](Gene gene1, Gene gene2) {
+      stamps1[gene1] = stamp1;
+      stamps2[gene2] = stamp2;
+    });
   } else {
-    each_kept([this](Gene gene) { insert_hashed(gene); });
+    each_kept([&first, &second](Gene gene1, Gene gene2) {
+      first.insert(gene1);
+      second.insert(gene2);
+    });
   }
 }
 

@@ -20,9 +20,12 @@ class GeneMarks {
   // value; larger ones go to an open-addressing table.
   void reset(Gene bound, std::size_t max_entries);
 
-  // Inserts genes[i] for every i whose bit is set in `kept` (64 positions a word, no bit
-  // set at or past genes.size()).
-  void insert_kept(const std::uint64_t* kept, std::span<const Gene> genes) noexcept;
+  // Inserts a[i] into `first` and b[i] into `second` for every i whose bit is set in
+  // `kept` (64 positions a word, no bit set at or past `length`, which neither span is
+  // shorter than where a bit is set): both children's kept genes in one pass over the
+  // mask. Both sets were reset alike.
+  static void insert_kept(const std::uint64_t* kept, std::size_t length, GeneMarks& first, std::span<const Gene> a,
+                          GeneMarks& second, std::span<const Gene> b) noexcept;
 
   // Inserts the donor's genes in order; those that were new go, in donor order, to
   // child[to[0]], child[to[1]], ... of the `n_free` listed positions, and the listed
@@ -36,6 +39,13 @@ class GeneMarks {
   void release() noexcept;
 
  private:
+  void insert(Gene gene) noexcept {
+    if (direct_) {
+      stamps_[gene] = stamp_;
+    } else {
+      insert_hashed(gene);
+    }
+  }
   bool insert_hashed(Gene gene) noexcept {
     std::size_t slot = static_cast<std::size_t>((gene * 0x9e3779b97f4a7c15ULL) >> shift_);
     while (stamps_[slot] == stamp_) {

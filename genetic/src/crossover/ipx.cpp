@@ -29,7 +29,8 @@ namespace {
 struct Scratch {
   static constexpr std::size_t kKeptBytes = std::size_t{1} << 20;
 
-  GeneMarks marks;
+  GeneMarks first;   // the genes placed in the first child
+  GeneMarks second;  // and in the second
   std::vector<std::size_t> free_positions;
   std::vector<std::uint64_t> kept_bits;  // the keep-mask, 64 positions a word
 
@@ -39,12 +40,13 @@ struct Scratch {
     return kept_bits.data();
   }
   std::size_t bytes() const noexcept {
-    return marks.bytes() + free_positions.capacity() * sizeof(std::size_t) +
+    return first.bytes() + second.bytes() + free_positions.capacity() * sizeof(std::size_t) +
            kept_bits.capacity() * sizeof(std::uint64_t);
   }
   void trim() noexcept {
     if (bytes() <= kKeptBytes) return;
-    marks.release();
+    first.release();
+    second.release();
     free_positions = std::vector<std::size_t>();  // not `= {}`, which keeps the capacity
     kept_bits = std::vector<std::uint64_t>();
   }
@@ -100,12 +102,11 @@ std::pair<Genes, Genes> children_from_bits(Scratch& s, const std::uint64_t* bits
 
   const Gene bound = gene_bound(a, b);
   const std::size_t max_entries = length + b.size();
-  s.marks.reset(bound, max_entries);
-  s.marks.insert_kept(bits, a);
-  if (s.marks.fill(into1, free_positions, n_free, b) > n_free) fault_no_free_position(length);
-  s.marks.reset(bound, max_entries);
-  s.marks.insert_kept(bits, b.first(common));
-  if (s.marks.fill(into2, free_positions, n_free, a) > n_free) fault_no_free_position(length);
+  s.first.reset(bound, max_entries);
+  s.second.reset(bound, max_entries);
+  GeneMarks::insert_kept(bits, length, s.first, a, s.second, b);
+  if (s.first.fill(into1, free_positions, n_free, b) > n_free) fault_no_free_position(length);
+  if (s.second.fill(into2, free_positions, n_free, a) > n_free) fault_no_free_position(length);
   return {std::move(child1), std::move(child2)};
 }
 

@@ -11,7 +11,6 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
-#include <optional>
 #include <span>
 
 #include "evaluator/mark_matrix.hpp"
@@ -97,64 +96,84 @@ struct Width<0> {
   static std::size_t words(const MarkMatrix& matrix) noexcept { return matrix.words(); }
 };
 
+// What counting by lines found: the count, or why there is none.
+struct LineCount {
+  enum class Outcome : std::uint8_t { Counted, GeneRepeats, GeneOutside };
+  Outcome outcome = Outcome::Counted;
+  std::uint64_t value = 0;
+};
+
 template <EvaluatorKind Kind, std::size_t Words>
-[[gnu::always_inline]] inline std::optional<std::uint64_t> count_width(const MarkMatrix& matrix,
+[[gnu::always_inline]] inline LineCount count_width(const MarkMatrix& matrix,
                                                                        std::span<const Gene> genes,
                                                                        std::uint64_t* seen) noexcept {
   const std::size_t n = genes.size();
+  const std::uint64_t dimension = matrix.dimension();
   const std::size_t words = Width<Words>::words(matrix);
   std::fill_n(seen, words, std::uint64_t{0});
   const std::uint64_t* const rows = matrix.row_line(0);
   const std::uint64_t* const columns = matrix.column_line(0);
+  // Each gene is checked as it is first read, in the loop that reads it: a branch never
+  // taken costs less there than a pass of its own.
+  constexpr LineCount kOutside{LineCount::Outcome::GeneOutside};
+  constexpr LineCount kRepeats{LineCount::Outcome::GeneRepeats};
 
   if constexpr (Kind == EvaluatorKind::FeedbackMarks) {
     // A mark above the diagonal is one whose row gene comes at an earlier position
     // than its column gene: count column g_j against the genes before j.
     Lanes marks;
     for (const Gene gene : genes) {
+      if (gene >= dimension) [[unlikely]]
+        return kOutside;
       add_common(marks, columns + gene * words, seen, words);
       add_gene<Words>(seen, gene);
     }
-    if (bits_in(seen, words) != n) return std::nullopt;
-    return marks.total();
+    if (bits_in(seen, words) != n) return kRepeats;
+    return {.value = marks.total()};
   } else if constexpr (Kind == EvaluatorKind::FeedbackDistance) {
     // The sum of (j - i) over marks (g_i, g_j), i < j, split into the sum of j over
     // those marks, by column against the genes before, and the sum of i, by row
     // against the genes after. The difference is exact modulo 2^64.
     Lanes later;
     for (std::size_t j = 0; j < n; ++j) {
+      if (genes[j] >= dimension) [[unlikely]]
+        return kOutside;
       add_common(later, columns + genes[j] * words, seen, words, j);
       add_gene<Words>(seen, genes[j]);
     }
-    if (bits_in(seen, words) != n) return std::nullopt;
+    if (bits_in(seen, words) != n) return kRepeats;
     // `seen` now holds every gene; dropping each in turn leaves the genes after it.
     Lanes earlier;
     for (std::size_t i = 0; i < n; ++i) {
       drop_gene<Words>(seen, genes[i]);
       add_common(earlier, rows + genes[i] * words, seen, words, i);
     }
-    return later.total() - earlier.total();
+    return {.value = later.total() - earlier.total()};
   } else {
     static_assert(Kind == EvaluatorKind::LowerLeftDistance);
-    for (const Gene gene : genes) add_gene<Words>(seen, gene);
-    if (bits_in(seen, words) != n) return std::nullopt;
-    if (n == matrix.dimension()) return whole_lines_weight(matrix, genes);
+    for (const Gene gene : genes) {
+      if (gene >= dimension) [[unlikely]]
+        return kOutside;
+      add_gene<Words>(seen, gene);
+    }
+    if (bits_in(seen, words) != n) return kRepeats;
+    if (n == dimension) return {.value = whole_lines_weight(matrix, genes)};
     // Mark (g_i, g_j) weighs (n - 1 - i) + j: the first term summed by row, the second by column.
     Lanes weight;
     for (std::size_t i = 0; i < n; ++i) {
       add_common(weight, rows + genes[i] * words, seen, words, n - 1 - i);
       add_common(weight, columns + genes[i] * words, seen, words, i);
     }
-    return weight.total();
+    return {.value = weight.total()};
   }
 }
 
-// F (feedback kinds) or L (LowerLeftDistance) of `genes`, at least two, all below the
-// dimension; `scratch` is one line. Nothing when a gene repeats: distinct genes set
-// one bit each, so a repeat shows only once all are in the set. A line of one block
+// F (feedback kinds) or L (LowerLeftDistance) of `genes`, at least one; `scratch` is
+// one line. No count when a gene lies outside the matrix, or when one repeats: distinct
+// genes set one bit each, so a repeat shows only once all are in the set. A line of one block
 // (up to 256 genes) has a loop of its own, which keeps the set in a register.
 template <EvaluatorKind Kind>
-[[gnu::always_inline]] inline std::optional<std::uint64_t> count_lines(const MarkMatrix& matrix,
+[[gnu::always_inline]] inline LineCount count_lines(const MarkMatrix& matrix,
                                                                        std::span<const Gene> genes,
                                                                        std::uint64_t* scratch) noexcept {
   if (matrix.words() == 4) {

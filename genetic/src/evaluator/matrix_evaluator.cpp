@@ -49,24 +49,23 @@ double word_cost(Popcount popcount) noexcept {
 }
 
 template <EvaluatorKind Kind>
-using LineCounter = std::optional<std::uint64_t> (*)(const MarkMatrix&, std::span<const Gene>, std::uint64_t*);
+using LineCounter = LineCount (*)(const MarkMatrix&, std::span<const Gene>, std::uint64_t*);
 
 template <EvaluatorKind Kind>
-std::optional<std::uint64_t> lines_portable(const MarkMatrix& matrix, std::span<const Gene> genes,
+LineCount lines_portable(const MarkMatrix& matrix, std::span<const Gene> genes,
                                             std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 
 #if GENETIC_X86
 template <EvaluatorKind Kind>
-[[gnu::target("popcnt")]] std::optional<std::uint64_t> lines_scalar(const MarkMatrix& matrix,
+[[gnu::target("popcnt")]] LineCount lines_scalar(const MarkMatrix& matrix,
                                                                     std::span<const Gene> genes, std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 
 template <EvaluatorKind Kind>
-[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] std::optional<std::uint64_t>
-lines_vector(const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
+[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] LineCount lines_vector(const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 #endif
@@ -112,12 +111,22 @@ class MatrixEvaluator final : public EvaluatorOperator {
       if (n == 1) return 0;  // no pair of positions: no cell read, no index checked
     }
     // Every gene is read as a row or a column before the first mark is counted.
-    for (const Gene gene : genes) {
-      if (gene >= matrix_->dimension()) [[unlikely]]
-        fault(kIndexOutOfBounds);
+    if (column_marks_) {
+      for (const Gene gene : genes) {
+        if (gene >= matrix_->dimension()) [[unlikely]]
+          fault(kIndexOutOfBounds);
+      }
+      return walk_marks<Kind>(*matrix_, *column_marks_, genes, tally_.data());
     }
-    if (column_marks_) return walk_marks<Kind>(*matrix_, *column_marks_, genes, tally_.data());
-    if (const std::optional<std::uint64_t> counted = lines_(*matrix_, genes, seen_.data())) return *counted;
+    const LineCount counted = lines_(*matrix_, genes, seen_.data());
+    switch (counted.outcome) {
+      case LineCount::Outcome::Counted:
+        return counted.value;
+      case LineCount::Outcome::GeneOutside:
+        fault(kIndexOutOfBounds);
+      case LineCount::Outcome::GeneRepeats:
+        break;
+    }
     return walk_marks<Kind>(*matrix_, ColumnLineMarks(*matrix_), genes, tally_.data());
   }
 
