@@ -104,9 +104,8 @@ struct LineCount {
 };
 
 template <EvaluatorKind Kind, std::size_t Words>
-[[gnu::always_inline]] inline LineCount count_width(const MarkMatrix& matrix,
-                                                                       std::span<const Gene> genes,
-                                                                       std::uint64_t* seen) noexcept {
+[[gnu::always_inline]] inline LineCount count_width(const MarkMatrix& matrix, std::span<const Gene> genes,
+                                                    std::uint64_t* seen) noexcept {
   const std::size_t n = genes.size();
   const std::uint64_t dimension = matrix.dimension();
   const std::size_t words = Width<Words>::words(matrix);
@@ -173,9 +172,8 @@ template <EvaluatorKind Kind, std::size_t Words>
 // genes set one bit each, so a repeat shows only once all are in the set. A line of one block
 // (up to 256 genes) has a loop of its own, which keeps the set in a register.
 template <EvaluatorKind Kind>
-[[gnu::always_inline]] inline LineCount count_lines(const MarkMatrix& matrix,
-                                                                       std::span<const Gene> genes,
-                                                                       std::uint64_t* scratch) noexcept {
+[[gnu::always_inline]] inline LineCount count_lines(const MarkMatrix& matrix, std::span<const Gene> genes,
+                                                    std::uint64_t* scratch) noexcept {
   if (matrix.words() == 4) {
     std::uint64_t seen[4];
     return count_width<Kind, 4>(matrix, genes, seen);

@@ -52,20 +52,20 @@ template <EvaluatorKind Kind>
 using LineCounter = LineCount (*)(const MarkMatrix&, std::span<const Gene>, std::uint64_t*);
 
 template <EvaluatorKind Kind>
-LineCount lines_portable(const MarkMatrix& matrix, std::span<const Gene> genes,
-                                            std::uint64_t* seen) {
+LineCount lines_portable(const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 
 #if GENETIC_X86
 template <EvaluatorKind Kind>
-[[gnu::target("popcnt")]] LineCount lines_scalar(const MarkMatrix& matrix,
-                                                                    std::span<const Gene> genes, std::uint64_t* seen) {
+[[gnu::target("popcnt")]] LineCount lines_scalar(const MarkMatrix& matrix, std::span<const Gene> genes,
+                                                 std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 
 template <EvaluatorKind Kind>
-[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] LineCount lines_vector(const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
+[[gnu::target("popcnt,avx512f,avx512vl,avx512dq,avx512vpopcntdq,prefer-vector-width=256")]] LineCount lines_vector(
+    const MarkMatrix& matrix, std::span<const Gene> genes, std::uint64_t* seen) {
   return count_lines<Kind>(matrix, genes, seen);
 }
 #endif
