@@ -80,7 +80,12 @@ struct binding::ClassFor<genetic::EvaluatorValue> {
 // Matrix cells convert as a list of floats, rebuilt cell by cell from how they are kept.
 template <>
 struct binding::Converter<genetic::Cells> {
-  static genetic::Cells from_py(PyObject* object) { return from_python<std::vector<double>>(object); }
+  // The numbers go straight into the cells' kept form: a 0/1 matrix is never a list of floats.
+  static genetic::Cells from_py(PyObject* object) {
+    genetic::CellsBuilder builder;
+    read_list<double>(object, builder);
+    return std::move(builder).finish();
+  }
   static Ref to_py(const genetic::Cells& cells) {
     Ref list = Ref::check(PyList_New(static_cast<Py_ssize_t>(cells.size())));
     for (std::size_t i = 0; i < cells.size(); ++i) {

@@ -253,3 +253,15 @@ def meddling_list(change):
 ])
 def test_a_list_changed_while_read_is_read_as_its_iterator_reads_it(convert, change):
     assert outcome(convert, meddling_list(change)) == outcome(convert, ItemsOnly(meddling_list(change)))
+
+
+@pytest.mark.parametrize("dtype", ["u1", "i8", "f8", "f4", "bool"])
+@pytest.mark.parametrize("other_at", [None, 0, 63, 64, 130, 255])
+def test_long_arrays_of_cells_give_what_their_items_give(dtype, other_at):
+    # Long enough for whole words of 0/1 cells, with one cell that is no bit at either
+    # end of a word, or none at all.
+    np = pytest.importorskip("numpy")
+    values = (np.arange(256) % 3 == 0).astype(dtype)
+    if other_at is not None:
+        values[other_at] = True if dtype == "bool" else (2 if dtype[0] in "iu" else -0.0)
+    assert_same_as_items(matrix, values)

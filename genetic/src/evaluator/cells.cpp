@@ -1,43 +1,58 @@
 #include "evaluator/cells.hpp"
 
 #include <algorithm>
-#include <bit>
 #include <cmath>
+#include <span>
 #include <utility>
 
 namespace genetic {
-namespace {
-
-// Exactly +0.0 or 1.0: a -0.0 would read back as +0.0 from a bit.
-bool is_bit(double cell) noexcept {
-  const auto bits = std::bit_cast<std::uint64_t>(cell);
-  return bits == 0 || bits == std::bit_cast<std::uint64_t>(1.0);
-}
-
-}  // namespace
 
 std::uint64_t matrix_dimension(std::uint64_t length) noexcept {
   return static_cast<std::uint64_t>(std::sqrt(static_cast<double>(length)));
 }
 
+void CellsBuilder::reserve(std::size_t count) {
+  reserved_ = count;
+  bits_.reserve((count + 63) / 64);
+}
+
+void CellsBuilder::push_float(double cell) {
+  if (!floats_) {
+    floats_ = true;
+    values_.reserve(std::max(reserved_, size_ + 1));
+    for (std::size_t i = 0; i < size_; ++i) values_.push_back(static_cast<double>((bits_[i / 64] >> (i % 64)) & 1));
+  }
+  values_.push_back(cell);
+  ++size_;
+}
+
+Cells CellsBuilder::finish() && {
+  if (floats_) bits_.clear();
+  return Cells(size_, std::move(bits_), std::move(values_), floats_);
+}
+
 Cells::Cells() : Cells(std::vector<double>()) {}
 
 Cells::Cells(std::vector<double> values) {
+  CellsBuilder builder;
+  builder.reserve(values.size());
+  for (const double value : values) builder.push_back(value);
+  *this = std::move(builder).finish();
+}
+
+Cells::Cells(std::size_t size, std::vector<std::uint64_t> bits, std::vector<double> values, bool floats) {
   auto shared = std::make_shared<Shared>();
-  const std::uint64_t length = values.size();
-  shared->size = length;
-  const std::uint64_t dimension = matrix_dimension(length);
-  if (dimension * dimension == length) shared->marks.emplace(values, dimension);
-  if (std::ranges::all_of(values, is_bit)) {
-    // Of a 0/1 matrix the marks are the cells; of other lists, the 1.0 cells are.
-    if (!shared->marks) {
-      shared->bits.assign((length + 63) / 64, 0);
-      for (std::uint64_t i = 0; i < length; ++i) {
-        shared->bits[i / 64] |= static_cast<std::uint64_t>(values[i] != 0.0) << (i % 64);
-      }
-    }
-  } else {
+  shared->size = size;
+  const std::uint64_t dimension = matrix_dimension(size);
+  const bool square = dimension * dimension == size;
+  if (floats) {
+    if (square) shared->marks.emplace(std::span<const double>(values), dimension);
     shared->values = std::move(values);
+  } else if (square) {
+    // Of a 0/1 matrix the marks are the cells.
+    shared->marks.emplace(std::span<const std::uint64_t>(bits), dimension);
+  } else {
+    shared->bits = std::move(bits);
   }
   shared_ = std::move(shared);
 }

@@ -7,16 +7,81 @@
 // Cells that are all exactly 0.0 or 1.0 (the usual 0/1 matrix) are kept as bits, a
 // 64th of their size, and read back as those floats; any other cells (a -0.0
 // included) are kept as given.
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
 #include <memory>
 #include <optional>
+#include <type_traits>
 #include <vector>
 
 #include "evaluator/mark_matrix.hpp"
 
 namespace genetic {
+
+class Cells;
+
+// Exactly +0.0 or 1.0: a -0.0 would read back as +0.0 from a bit.
+inline bool is_bit(double cell) noexcept {
+  const auto bits = std::bit_cast<std::uint64_t>(cell);
+  return bits == 0 || bits == std::bit_cast<std::uint64_t>(1.0);
+}
+
+// Takes cells one at a time, as a list converter hands them over, straight into the
+// form Cells keeps: bits while every cell so far is exactly 0.0 or 1.0, so the cells of
+// a 0/1 matrix are never written out as floats, and floats from the first one that is not.
+class CellsBuilder {
+ public:
+  void reserve(std::size_t count);
+  void push_back(double cell) {
+    if (!floats_ && is_bit(cell)) [[likely]] {
+      if (size_ % 64 == 0) bits_.push_back(0);
+      bits_.back() |= static_cast<std::uint64_t>(cell != 0.0) << (size_ % 64);
+      ++size_;
+      return;
+    }
+    push_float(cell);
+  }
+  // push_back(convert(x)) for every x of [first, last): 64 cells to a word while they are
+  // bits, with one test per word of whether they all were. `convert` gives an element's
+  // value as a float, exactly for an integer, which is then a bit when it is 0 or 1.
+  template <class Element, class Convert>
+  void append(const Element* first, const Element* last, Convert convert) {
+    while (first != last && size_ % 64 != 0) push_back(convert(*first++));
+    while (!floats_ && last - first >= 64) {
+      std::uint64_t word = 0;
+      bool bits = true;
+      for (std::size_t k = 0; k < 64; ++k) {
+        if constexpr (std::is_integral_v<Element>) {
+          bits &= static_cast<std::make_unsigned_t<Element>>(first[k]) <= 1;
+          word |= static_cast<std::uint64_t>(first[k] != 0) << k;
+        } else {
+          // Compared as bit patterns: integer tests, and one of them is the bit itself.
+          const auto cell = std::bit_cast<std::uint64_t>(convert(first[k]));
+          const bool one = cell == std::bit_cast<std::uint64_t>(1.0);
+          bits &= one || cell == 0;
+          word |= static_cast<std::uint64_t>(one) << k;
+        }
+      }
+      if (!bits) break;
+      bits_.push_back(word);
+      size_ += 64;
+      first += 64;
+    }
+    for (; first != last; ++first) push_back(convert(*first));
+  }
+  Cells finish() &&;
+
+ private:
+  void push_float(double cell);
+
+  std::size_t size_ = 0;
+  std::size_t reserved_ = 0;
+  bool floats_ = false;
+  std::vector<std::uint64_t> bits_;  // cell i is bit i, while no float has come
+  std::vector<double> values_;       // every cell, once one has
+};
 
 // The side of a square matrix of `length` cells: the double-precision root truncated.
 // The cells form a square exactly when its square is `length`.
@@ -46,6 +111,9 @@ class Cells {
   friend bool operator==(const Cells& a, const Cells& b) noexcept;
 
  private:
+  friend class CellsBuilder;
+  Cells(std::size_t size, std::vector<std::uint64_t> bits, std::vector<double> values, bool floats);
+
   struct Shared {
     std::size_t size = 0;
     std::vector<double> values;       // empty when binary

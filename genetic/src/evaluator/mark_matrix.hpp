@@ -14,6 +14,9 @@ class MarkMatrix {
  public:
   // `cells` holds dimension * dimension values, cell (r, c) at r * dimension + c.
   MarkMatrix(std::span<const double> cells, std::uint64_t dimension);
+  // The same from the marks alone: cell i is a mark when bit i of `cell_bits` (64 a
+  // word, from the low end) is set.
+  MarkMatrix(std::span<const std::uint64_t> cell_bits, std::uint64_t dimension);
 
   // NaN compares unequal to everything, so it is a mark; -0.0 == 0.0, so it is not.
   static bool is_mark(double cell) noexcept { return cell != 0.0; }

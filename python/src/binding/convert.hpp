@@ -65,6 +65,10 @@ struct Converter<double> {
   static double from_py(PyObject* object) {
     // The host's own steps for its own types, without a float object made for an int.
     if (PyFloat_Check(object)) return PyFloat_AS_DOUBLE(object);
+    if (PyLong_CheckExact(object) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(object))) {
+      // A one-digit int, read in place: to the nearest float, as the host's own conversion rounds.
+      return static_cast<double>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(object)));
+    }
     const double value = PyLong_CheckExact(object) ? PyLong_AsDouble(object) : PyFloat_AsDouble(object);
     if (value == -1.0 && PyErr_Occurred()) throw PythonError();
     return value;
@@ -186,7 +190,8 @@ concept BufferNumber = std::is_same_v<T, double> || std::is_same_v<T, std::uint6
 
 // Hands the items of a list argument to `sink` in order, each converted by from_python<T>:
 // sink.reserve(count) first, then sink.push_back(value) per item. A flat numeric buffer
-// is read in place when that gives the same values.
+// is read in place when that gives the same values, as one sink.append(first, last,
+// convert) where the sink has it.
 template <class T, class Sink>
 void read_list(PyObject* object, Sink& sink) {
   check_sequence(object);
@@ -195,7 +200,11 @@ void read_list(PyObject* object, Sink& sink) {
     if (buffer && buffer.visit([&]<class E>(const E* first, const E* last) {
           if (!converts_in_place<T>(first, last)) return false;
           sink.reserve(static_cast<std::size_t>(last - first));
-          for (; first != last; ++first) sink.push_back(number_of<T>(*first));
+          if constexpr (requires { sink.append(first, last, number_of<T, E>); }) {
+            sink.append(first, last, number_of<T, E>);  // a sink that takes whole runs of numbers
+          } else {
+            for (; first != last; ++first) sink.push_back(number_of<T>(*first));
+          }
           return true;
         })) {
       return;
