@@ -15,13 +15,14 @@
 #include <vector>
 
 #include "population/chromosome.hpp"
+#include "population/gene_memory.hpp"
 
 namespace genetic {
 
 // Memory for lists that are written in full right after they are made: making one
 // with a length leaves its elements uninitialised instead of zeroing them first.
 template <class T>
-struct UninitialisedAllocator : std::allocator<T> {
+struct UninitialisedAllocator : GeneAllocator<T> {
   template <class U>
   struct rebind {
     using other = UninitialisedAllocator<U>;
@@ -29,6 +30,7 @@ struct UninitialisedAllocator : std::allocator<T> {
   UninitialisedAllocator() = default;
   template <class U>
   UninitialisedAllocator(const UninitialisedAllocator<U>&) noexcept {}
+  friend constexpr bool operator==(UninitialisedAllocator, UninitialisedAllocator) noexcept { return true; }
   template <class U>
   void construct(U* p) noexcept {
     ::new (static_cast<void*>(p)) U;

@@ -14,6 +14,7 @@ namespace {
 
 constexpr std::size_t kSlabBytes = std::size_t{2} << 20;  // one huge page
 constexpr std::size_t kHeaderBytes = 64;
+constexpr std::size_t kWholeSlabBlock = std::size_t{32} << 10;
 // Sizes up to 1 KiB in steps of 16 bytes; then sixteen sizes per doubling up to
 // kLargestPooled, so a list longer than 1 KiB wastes less than 1/16 of its block.
 constexpr std::size_t kFineLimit = 1024;
@@ -135,9 +136,10 @@ void* allocate(std::size_t bytes) {
       slab = pool.spare;
       pool.spare = nullptr;
     } else {
-      // The first slab of a size stays on small pages: a size used for a few lists
-      // then costs only the pages they touch.
-      slab = map_slab(pool.slabs > 0);
+      // The first slab of a small size stays on small pages: a size used for a few
+      // lists then costs only the pages they touch. Blocks of 32 KiB and more fill a
+      // slab in a few dozen lists (a packed population each, in a long run).
+      slab = map_slab(pool.slabs > 0 || size.block >= kWholeSlabBlock);
       ++pool.slabs;
     }
     pool.link(slab);

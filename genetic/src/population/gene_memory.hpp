@@ -12,7 +12,7 @@ namespace genetic {
 namespace gene_memory {
 
 // Lists longer than this many bytes go to the global allocator.
-inline constexpr std::size_t kLargestPooled = std::size_t{64} << 10;
+inline constexpr std::size_t kLargestPooled = std::size_t{256} << 10;
 
 #if defined(__SANITIZE_ADDRESS__)
 // The address sanitizer must see every list as an allocation of its own.
