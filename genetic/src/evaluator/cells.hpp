@@ -10,6 +10,7 @@
 #include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <initializer_list>
 #include <memory>
 #include <optional>
@@ -52,17 +53,17 @@ class CellsBuilder {
     while (!floats_ && last - first >= 64) {
       std::uint64_t word = 0;
       bool bits = true;
-      for (std::size_t k = 0; k < 64; ++k) {
-        if constexpr (std::is_integral_v<Element>) {
-          bits &= static_cast<std::make_unsigned_t<Element>>(first[k]) <= 1;
-          word |= static_cast<std::uint64_t>(first[k] != 0) << k;
-        } else {
-          // Compared as bit patterns: integer tests, and one of them is the bit itself.
-          const auto cell = std::bit_cast<std::uint64_t>(convert(first[k]));
-          const bool one = cell == std::bit_cast<std::uint64_t>(1.0);
-          bits &= one || cell == 0;
-          word |= static_cast<std::uint64_t>(one) << k;
+      if constexpr (std::is_integral_v<Element> && sizeof(Element) == 1) {
+        // Eight bytes at a time: all 0 or 1 when no bit but the lowest is set, and then
+        // one multiply gathers their low bits into one byte, the first cell lowest.
+        for (std::size_t k = 0; k < 64; k += 8) {
+          std::uint64_t eight;
+          std::memcpy(&eight, first + k, sizeof eight);
+          bits &= (eight & 0xFEFEFEFEFEFEFEFEULL) == 0;
+          word |= ((eight * 0x0102040810204080ULL) >> 56) << k;
         }
+      } else {
+        append_word(first, convert, word, bits);
       }
       if (!bits) break;
       bits_.push_back(word);
@@ -75,6 +76,22 @@ class CellsBuilder {
 
  private:
   void push_float(double cell);
+  // One word of cells, element by element.
+  template <class Element, class Convert>
+  static void append_word(const Element* first, Convert convert, std::uint64_t& word, bool& bits) {
+    for (std::size_t k = 0; k < 64; ++k) {
+      if constexpr (std::is_integral_v<Element>) {
+        bits &= static_cast<std::make_unsigned_t<Element>>(first[k]) <= 1;
+        word |= static_cast<std::uint64_t>(first[k] != 0) << k;
+      } else {
+        // Compared as bit patterns: integer tests, and one of them is the bit itself.
+        const auto cell = std::bit_cast<std::uint64_t>(convert(first[k]));
+        const bool one = cell == std::bit_cast<std::uint64_t>(1.0);
+        bits &= one || cell == 0;
+        word |= static_cast<std::uint64_t>(one) << k;
+      }
+    }
+  }
 
   std::size_t size_ = 0;
   std::size_t reserved_ = 0;

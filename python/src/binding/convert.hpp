@@ -60,15 +60,27 @@ struct Converter<std::uint8_t> {
   static Ref to_py(std::uint8_t value) { return Ref::check(PyLong_FromLong(value)); }
 };
 
+// An exact float or a one-digit exact int (below 2^30, so exact as a float), read in place
+// into `value`: converting it runs no code. False for any other object. Inlined: a list's
+// conversion calls it for every item.
+[[gnu::always_inline]] inline bool plain_number(PyObject* object, double& value) noexcept {
+  if (PyFloat_CheckExact(object)) {
+    value = PyFloat_AS_DOUBLE(object);
+    return true;
+  }
+  if (PyLong_CheckExact(object) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(object))) {
+    value = static_cast<double>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(object)));
+    return true;
+  }
+  return false;
+}
+
 template <>
 struct Converter<double> {
   static double from_py(PyObject* object) {
+    if (double value; plain_number(object, value)) return value;
     // The host's own steps for its own types, without a float object made for an int.
     if (PyFloat_Check(object)) return PyFloat_AS_DOUBLE(object);
-    if (PyLong_CheckExact(object) && PyUnstable_Long_IsCompact(reinterpret_cast<PyLongObject*>(object))) {
-      // A one-digit int, read in place: to the nearest float, as the host's own conversion rounds.
-      return static_cast<double>(PyUnstable_Long_CompactValue(reinterpret_cast<PyLongObject*>(object)));
-    }
     const double value = PyLong_CheckExact(object) ? PyLong_AsDouble(object) : PyFloat_AsDouble(object);
     if (value == -1.0 && PyErr_Occurred()) throw PythonError();
     return value;
@@ -216,8 +228,17 @@ void read_list(PyObject* object, Sink& sink) {
     // What a list's iterator does, without its calls: converting an item may run code
     // that changes the list, so the length is read again at every step.
     for (Py_ssize_t i = 0; i < PyList_GET_SIZE(object); ++i) {
-      const Ref item = Ref::borrow(PyList_GET_ITEM(object, i));
-      sink.push_back(from_python<T>(item.get()));
+      PyObject* const item = PyList_GET_ITEM(object, i);
+      if constexpr (std::is_same_v<T, double>) {
+        // A plain number runs no code as it converts, so nothing can drop it from the list
+        // meanwhile: it needs no reference of its own.
+        if (double value; plain_number(item, value)) {
+          sink.push_back(std::move(value));
+          continue;
+        }
+      }
+      const Ref held = Ref::borrow(item);
+      sink.push_back(from_python<T>(held.get()));
     }
     return;
   }
