@@ -79,18 +79,21 @@ class CellsBuilder {
   // One word of cells, element by element.
   template <class Element, class Convert>
   static void append_word(const Element* first, Convert convert, std::uint64_t& word, bool& bits) {
+    std::uint64_t stray = 0;  // bits of float cells that are neither 0.0 nor 1.0
     for (std::size_t k = 0; k < 64; ++k) {
       if constexpr (std::is_integral_v<Element>) {
         bits &= static_cast<std::make_unsigned_t<Element>>(first[k]) <= 1;
         word |= static_cast<std::uint64_t>(first[k] != 0) << k;
       } else {
-        // Compared as bit patterns: integer tests, and one of them is the bit itself.
+        // As bit patterns, with no compare: bit 61 is set in 1.0 and clear in 0.0, and the
+        // pattern is a bit's exactly when it equals 1.0 or 0.0 as that bit says.
         const auto cell = std::bit_cast<std::uint64_t>(convert(first[k]));
-        const bool one = cell == std::bit_cast<std::uint64_t>(1.0);
-        bits &= one || cell == 0;
-        word |= static_cast<std::uint64_t>(one) << k;
+        const std::uint64_t high = (cell >> 61) & 1;
+        stray |= cell ^ (std::bit_cast<std::uint64_t>(1.0) & (0 - high));
+        word |= high << k;
       }
     }
+    bits &= stray == 0;
   }
 
   std::size_t size_ = 0;
