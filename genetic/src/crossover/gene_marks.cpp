@@ -63,7 +63,8 @@ void GeneMarks::insert_kept(const std::uint64_t* kept, std::size_t length, GeneM
       }
     }
   };
-  if (first.direct_ && second.direct_) {
+  // Reset alike, both sets are indexed by value or both hashed.
+  if (first.direct_) {
     each_kept([stamps1 = first.stamps_.data(), stamp1 = first.stamp_, stamps2 = second.stamps_.data(),
                stamp2 = second.stamp_](Gene gene1, Gene gene2) {
       stamps1[gene1] = stamp1;
@@ -71,8 +72,8 @@ void GeneMarks::insert_kept(const std::uint64_t* kept, std::size_t length, GeneM
     });
   } else {
     each_kept([&first, &second](Gene gene1, Gene gene2) {
-      first.insert(gene1);
-      second.insert(gene2);
+      first.insert_hashed(gene1);
+      second.insert_hashed(gene2);
     });
   }
 }

@@ -39,13 +39,6 @@ class GeneMarks {
   void release() noexcept;
 
  private:
-  void insert(Gene gene) noexcept {
-    if (direct_) {
-      stamps_[gene] = stamp_;
-    } else {
-      insert_hashed(gene);
-    }
-  }
   bool insert_hashed(Gene gene) noexcept {
     std::size_t slot = static_cast<std::size_t>((gene * 0x9e3779b97f4a7c15ULL) >> shift_);
     while (stamps_[slot] == stamp_) {
