@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <span>
+#include <stdexcept>
 #include <utility>
 
 namespace genetic {
@@ -12,6 +13,9 @@ std::uint64_t matrix_dimension(std::uint64_t length) noexcept {
 }
 
 void CellsBuilder::reserve(std::size_t count) {
+  // A count no list of cells could hold is refused as such a list refuses it, before the
+  // bits ask the allocator for a 64th of it.
+  if (count > values_.max_size()) throw std::length_error("cells");
   reserved_ = count;
   bits_.reserve((count + 63) / 64);
 }
