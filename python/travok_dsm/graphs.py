@@ -18,10 +18,11 @@ if TYPE_CHECKING:
 
 __all__ = ["reaches", "shortest_paths", "strong_components"]
 
-# Arcs up to which strong components are found here: about 0.05 s of Python at the limit.
+# Arcs up to which strong components are found here: about 0.01 s of Python at the limit.
 _PLAIN_ARCS = 50_000
 # Elements up to which shortest paths are found here: each step of the search multiplies two
-# dense matrices of this side.
+# dense matrices of this side (0.04 s in all at the limit with 3000 arcs, SciPy 0.008 s once
+# loaded).
 _PLAIN_PATHS = 300
 
 
