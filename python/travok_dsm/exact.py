@@ -25,7 +25,7 @@ import numpy as np
 from numpy.typing import NDArray
 
 from travok_dsm.errors import ConsistencyError
-from travok_dsm.graphs import reaches, shortest_paths, strong_components
+from travok_dsm.graphs import shortest_paths, strong_components
 from travok_dsm.matrix import Dsm, feedback
 
 if TYPE_CHECKING:
@@ -92,8 +92,8 @@ def solve(dsm: Dsm, *, seconds: float = 1.0, upper: int | None = None) -> ExactR
         found = _cycles(dsm.size, tails[kept], heads[kept], kept)
         if not cycles:
             # Cycles sharing no mark each cost a mark of their own, and marks given up greedily
-            # make an ordering: where the two meet, the least feedback is proven before the
-            # solver is even loaded.
+            # make an ordering: where the two meet (as they often do on import graphs), the
+            # least feedback is proven before the solver is even loaded.
             bound = _disjoint(found)
             greedy = _greedy(dsm, tails, heads, found, deadline) if bound < limit else None
             if greedy is not None:
@@ -208,15 +208,12 @@ def _greedy(dsm: Dsm, tails: NDArray[np.intp], heads: NDArray[np.intp],
             return None
         found = _cycles(dsm.size, tails[kept], heads[kept], kept)
     # A mark given up early may close no cycle once the later ones are given up: it is kept back
-    # when its head does not reach its tail by the marks kept.
-    after: list[list[int]] = [[] for _ in range(dsm.size)]
-    for tail, head in zip(tails[~removed].tolist(), heads[~removed].tolist(), strict=True):
-        after[tail].append(head)
+    # when the marks kept stay free of cycles with it.
     for mark in np.flatnonzero(removed).tolist():
-        tail, head = int(tails[mark]), int(heads[mark])
-        if not reaches(after, head, tail):
-            removed[mark] = False
-            after[tail].append(head)
+        removed[mark] = False
+        kept = np.flatnonzero(~removed)
+        if not _acyclic(dsm.size, tails[kept], heads[kept]):
+            removed[mark] = True
     return _topological(dsm, tails[removed], heads[removed])
 
 
