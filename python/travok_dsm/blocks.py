@@ -9,9 +9,7 @@ from __future__ import annotations
 
 from graphlib import TopologicalSorter
 
-from scipy.sparse import csr_array
-from scipy.sparse.csgraph import connected_components
-
+from travok_dsm.graphs import strong_components
 from travok_dsm.matrix import Dsm
 
 __all__ = ["partition"]
@@ -24,12 +22,11 @@ def partition(dsm: Dsm) -> list[tuple[int, ...]]:
     Among blocks free to go next, the one holding the smallest element goes first, so the result
     keeps the matrix's own order where the dependencies leave a choice.
     """
-    count, component = connected_components(csr_array(dsm.marks), directed=True,
-                                            connection="strong")
+    rows, columns = dsm.arcs
+    count, component = strong_components(dsm.size, rows, columns)
     members: list[list[int]] = [[] for _ in range(count)]
     for element, number in enumerate(component.tolist()):
         members[number].append(element)
-    rows, columns = dsm.arcs
     needs: dict[int, set[int]] = {number: set() for number in range(count)}
     between = component[rows] != component[columns]
     for needing, needed in zip(component[rows][between].tolist(),

@@ -16,6 +16,7 @@ import importlib
 import math
 import sys
 import time
+from collections import Counter
 from dataclasses import dataclass
 from graphlib import TopologicalSorter
 from typing import TYPE_CHECKING
@@ -24,6 +25,7 @@ import numpy as np
 from numpy.typing import NDArray
 
 from travok_dsm.errors import ConsistencyError
+from travok_dsm.graphs import shortest_paths, strong_components
 from travok_dsm.matrix import Dsm, feedback
 
 if TYPE_CHECKING:
@@ -89,9 +91,19 @@ def solve(dsm: Dsm, *, seconds: float = 1.0, upper: int | None = None) -> ExactR
             break
         found = _cycles(dsm.size, tails[kept], heads[kept], kept)
         if not cycles:
-            # Cycles sharing no mark each cost a mark of their own: often bound enough to stop
-            # before the solver is even loaded.
+            # Cycles sharing no mark each cost a mark of their own, and marks given up greedily
+            # make an ordering: where the two meet (as they often do on import graphs), the
+            # least feedback is proven before the solver is even loaded.
             bound = _disjoint(found)
+            greedy = _greedy(dsm, tails, heads, found, deadline) if bound < limit else None
+            if greedy is not None:
+                marks = feedback(dsm, greedy)
+                if marks < bound:
+                    raise ConsistencyError(
+                        f"a greedy ordering has {marks} feedback marks, but {bound} cycles that "
+                        "share no mark need one each")
+                if marks < limit:
+                    ordering, limit = greedy, marks
             if bound >= limit:
                 break
         cycles.extend(found)
@@ -105,7 +117,8 @@ def solve(dsm: Dsm, *, seconds: float = 1.0, upper: int | None = None) -> ExactR
             break
         relaxed_bound, removed = _solve_relaxed(len(tails), cycles, remaining)
         bound = max(bound, relaxed_bound)
-    if upper is not None and ordering is not None and bound >= upper:
+    if bound < limit or (upper is not None and bound >= upper):
+        # Only an ordering proven least, and better than the one known, is returned.
         ordering = None
     return ExactResult(bound=bound, proven=bound >= limit, ordering=ordering,
                        seconds=time.perf_counter() - started)
@@ -116,17 +129,10 @@ def _cyclic_arcs(dsm: Dsm) -> tuple[NDArray[np.intp], NDArray[np.intp]]:
 
     Marks between strong components are never feedback in a good ordering, so only marks inside a
     component get a variable."""
-    from scipy.sparse.csgraph import connected_components
-
     rows, columns = dsm.arcs
-    _, component = connected_components(_graph(dsm.size, columns, rows), directed=True,
-                                        connection="strong")
+    _, component = strong_components(dsm.size, columns, rows)
     inside = component[rows] == component[columns]
     return columns[inside], rows[inside]
-
-
-def _graph(size: int, tails: NDArray[np.intp], heads: NDArray[np.intp]) -> csr_array:
-    return _ones((size, size), tails, heads)
 
 
 def _ones(shape: tuple[int, int], rows: NDArray[np.intp], columns: NDArray[np.intp]) -> csr_array:
@@ -136,11 +142,8 @@ def _ones(shape: tuple[int, int], rows: NDArray[np.intp], columns: NDArray[np.in
 
 
 def _acyclic(size: int, tails: NDArray[np.intp], heads: NDArray[np.intp]) -> bool:
-    from scipy.sparse.csgraph import connected_components
-
-    components, _ = connected_components(_graph(size, tails, heads), directed=True,
-                                         connection="strong")
-    return bool(components == size)
+    components, _ = strong_components(size, tails, heads)
+    return components == size
 
 
 def _cycles(size: int, tails: NDArray[np.intp], heads: NDArray[np.intp],
@@ -148,12 +151,9 @@ def _cycles(size: int, tails: NDArray[np.intp], heads: NDArray[np.intp],
     """Short cycles among the given arcs (``numbers`` are their variables), as arrays of
     variables: for every arc, the shortest path back from its head to its tail closes the
     shortest cycle through it."""
-    from scipy.sparse.csgraph import shortest_path
-
     variable = dict(zip(zip(tails.tolist(), heads.tolist(), strict=True), numbers.tolist(),
                         strict=True))
-    distance, before = shortest_path(_graph(size, tails, heads), unweighted=True,
-                                     return_predecessors=True)
+    distance, before = shortest_paths(size, tails, heads)
     back = distance[heads, tails]
     closing = np.flatnonzero(np.isfinite(back))
     closing = closing[np.argsort(back[closing], kind="stable")]
@@ -187,6 +187,34 @@ def _disjoint(cycles: list[NDArray[np.intp]]) -> int:
             used.update(marks)
             taken += 1
     return taken
+
+
+def _greedy(dsm: Dsm, tails: NDArray[np.intp], heads: NDArray[np.intp],
+            found: list[NDArray[np.intp]], deadline: float) -> tuple[int, ...] | None:
+    """An ordering that gives up, round after round, the mark on the most cycles still unbroken,
+    until the marks kept hold no cycle (``found``: the cycles among all arcs); None when time runs
+    out first."""
+    removed = np.zeros(len(tails), dtype=bool)
+    while True:
+        unbroken = [set(cycle.tolist()) for cycle in found]
+        while unbroken:
+            mark, _ = Counter(mark for cycle in unbroken for mark in cycle).most_common(1)[0]
+            removed[mark] = True
+            unbroken = [cycle for cycle in unbroken if mark not in cycle]
+        kept = np.flatnonzero(~removed)
+        if _acyclic(dsm.size, tails[kept], heads[kept]):
+            break
+        if time.perf_counter() >= deadline:
+            return None
+        found = _cycles(dsm.size, tails[kept], heads[kept], kept)
+    # A mark given up early may close no cycle once the later ones are given up: it is kept back
+    # when the marks kept stay free of cycles with it.
+    for mark in np.flatnonzero(removed).tolist():
+        removed[mark] = False
+        kept = np.flatnonzero(~removed)
+        if not _acyclic(dsm.size, tails[kept], heads[kept]):
+            removed[mark] = True
+    return _topological(dsm, tails[removed], heads[removed])
 
 
 def _solve_relaxed(count: int, cycles: list[NDArray[np.intp]],

@@ -3,21 +3,17 @@
 
 from __future__ import annotations
 
-import multiprocessing
 import os
 import time
 from collections.abc import Callable, Sequence
-from concurrent.futures import (
-    FIRST_COMPLETED,
-    BrokenExecutor,
-    Executor,
-    Future,
-    ProcessPoolExecutor,
-    wait,
-)
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 from travok_dsm._runs import RunData, run
+
+# The pools' modules are loaded when runs go out to one: runs in this process need neither.
+if TYPE_CHECKING:
+    import multiprocessing
+    from concurrent.futures import Executor, Future
 
 __all__ = ["Call", "Progress", "default_workers", "run_calls"]
 
@@ -60,6 +56,8 @@ def run_calls(
     count = min(default_workers() if workers is None else workers, len(calls))
     if count <= 1:
         return _here(calls, report)
+    from concurrent.futures import BrokenExecutor, ProcessPoolExecutor
+
     pool = ProcessPoolExecutor(count, mp_context=_start_method())
     try:
         return _over(pool, calls, report, own=True)
@@ -77,6 +75,8 @@ def run_calls(
 def _start_method() -> multiprocessing.context.BaseContext:
     # A forked worker would copy this process's random source, and every worker that had not
     # drawn yet would replay the same stream; the workers must start fresh instead.
+    import multiprocessing
+
     methods = multiprocessing.get_all_start_methods()
     return multiprocessing.get_context("forkserver" if "forkserver" in methods else "spawn")
 
@@ -92,6 +92,8 @@ def _here(calls: Sequence[Call], report: Callable[[int], None]) -> list[RunData]
 def _over(
     executor: Executor, calls: Sequence[Call], report: Callable[[int], None], *, own: bool
 ) -> list[RunData]:
+    from concurrent.futures import FIRST_COMPLETED, ProcessPoolExecutor, wait
+
     futures: list[Future[RunData]] = []
     try:
         for call in calls:

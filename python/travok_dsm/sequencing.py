@@ -7,9 +7,8 @@ import os
 import sys
 import time
 from collections.abc import Sequence
-from concurrent.futures import Executor
 from itertools import permutations
-from typing import Any
+from typing import TYPE_CHECKING, Any
 
 import numpy as np
 
@@ -22,6 +21,9 @@ from travok_dsm.options import Options, options_for
 from travok_dsm.parallel import Call, Progress, default_workers, run_calls
 from travok_dsm.proving import PROVEN_FIRST, ExactBudget, with_proof
 from travok_dsm.result import Block, Result, Run
+
+if TYPE_CHECKING:
+    from concurrent.futures import Executor
 
 __all__ = ["SEARCHED_BLOCK", "as_dsm", "sequence"]
 

@@ -116,6 +116,19 @@ def test_a_large_block_searches_towards_its_proven_minimum():
     assert result.lower_bound == 28
 
 
+def test_a_block_proven_without_the_solver_never_loads_it():
+    # Loading the solver would take longer than the whole work on this matrix.
+    script = textwrap.dedent(f"""
+        import sys
+        from travok_dsm import sequence
+        result = sequence({str(DATA / "stdlib_imports_100.csv")!r}, restarts=1, workers=1)
+        print(result.lower_bound, "scipy.optimize" in sys.modules)
+    """)
+    done = subprocess.run([sys.executable, "-c", script], capture_output=True, text=True, check=True,
+                          timeout=120)
+    assert done.stdout.split() == ["28", "False"]
+
+
 def graph_of(dsm):
     made = pytest.importorskip("networkx").DiGraph()
     made.add_nodes_from(dsm.labels)
