@@ -14,14 +14,6 @@ def members():
     return [Chromosome([2, 0, 1], 5.0), Chromosome([0, 1, 2], 3.0)]
 
 
-def test_class_and_attribute_docstrings():
-    assert HallOfFame.__doc__ == "Hall Of Fame containing the fittest unique chromosomes."
-    assert HallOfFame.__text_signature__ == "(chromosomes, uniques, capacity)"
-    assert HallOfFame.chromosomes.__doc__ == "Chromosomes in the Hall Of Fame. From best to worst."
-    assert HallOfFame.uniques.__doc__ == "Unique gene sequences (Chromosomes) in the Hall Of Fame."
-    assert HallOfFame.capacity.__doc__ == "Maximum Hall Of Fame capacity. Defaults to 1 (the single best chromosome)."
-
-
 def test_values_are_stored_unchanged():
     # No sorting, no truncation to capacity, no check of uniques against the members.
     chromosomes = [Chromosome([1], 1.0), Chromosome([2], 9.0), Chromosome([3])]
@@ -29,11 +21,6 @@ def test_values_are_stored_unchanged():
     assert hall.chromosomes == chromosomes
     assert hall.uniques == {(7, 7)}
     assert hall.capacity == 1
-
-
-def test_keywords_are_accepted():
-    hall = HallOfFame(capacity=4, uniques=set(), chromosomes=[])
-    assert (hall.chromosomes, hall.uniques, hall.capacity) == ([], set(), 4)
 
 
 def test_uniques_read_back_as_a_set_of_tuples_that_can_be_assigned_back():
@@ -63,16 +50,6 @@ def test_uniques_accepts_sets_of_sequences(given, stored):
     assert HallOfFame([], given, 1).uniques == stored
 
 
-def test_missing_arguments():
-    with pytest.raises(TypeError) as caught:
-        HallOfFame()
-    assert str(caught.value) == (
-        "HallOfFame.__new__() missing 3 required positional arguments: 'chromosomes', 'uniques', and 'capacity'")
-    with pytest.raises(TypeError) as caught:
-        HallOfFame([], set())
-    assert str(caught.value) == "HallOfFame.__new__() missing 1 required positional argument: 'capacity'"
-
-
 def test_reads_are_copies():
     hall = HallOfFame(members(), {(2, 0, 1), (0, 1, 2)}, 2)
     hall.chromosomes[0].fitness = 100.0
@@ -96,14 +73,6 @@ def test_assignment_replaces_each_field():
     assert hall == HallOfFame(members(), {(2, 0, 1)}, 2**64 - 1)
 
 
-@pytest.mark.parametrize("attribute", ["chromosomes", "uniques", "capacity"])
-def test_attributes_cannot_be_deleted(attribute):
-    hall = HallOfFame([], set(), 1)
-    with pytest.raises(AttributeError) as caught:
-        delattr(hall, attribute)
-    assert str(caught.value) == "can't delete attribute"
-
-
 @pytest.mark.parametrize(
     "left, right, equal",
     [
@@ -125,13 +94,3 @@ def test_equality(left, right, equal):
 def test_a_nan_member_makes_the_object_unequal_to_itself():
     hall = HallOfFame([Chromosome([1], math.nan)], set(), 1)
     assert hall != hall
-
-
-def test_foreign_comparisons_and_hashing():
-    hall = HallOfFame([], set(), 1)
-    assert hall != 1
-    assert not (hall == set())
-    with pytest.raises(TypeError):
-        hall < HallOfFame([], set(), 1)
-    with pytest.raises(TypeError):
-        hash(hall)

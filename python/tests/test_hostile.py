@@ -214,7 +214,8 @@ REFUSALS = {
                 ({(3,), (4, "x")}, TypeError, NOT_AN_INTEGER.format("str")),
                 ({(1.5,)}, TypeError, NOT_AN_INTEGER.format("float")),
                 ({(-1,)}, OverflowError, NEGATIVE), ({(2**64,)}, OverflowError, TOO_BIG)],
-    "evaluator_kind": [(1, TypeError, "'int' object cannot be cast as 'EvaluatorKinds'")],
+    "evaluator_kind": [(1, TypeError, "'int' object cannot be cast as 'EvaluatorKinds'"),
+                       (None, TypeError, "'NoneType' object cannot be cast as 'EvaluatorKinds'")],
 }
 REFUSAL_CASES = [
     pytest.param(cls, index, value, error, message, id=f"{cls.__name__}-{name}-{error.__name__}-{case}")

@@ -118,14 +118,6 @@ def test_equality_with_foreign_operands(left, right, equal):
         assert (right == left) is equal  # the reflected comparison follows the same rule
 
 
-class IndexRaises:
-    def __init__(self, error):
-        self.error = error
-
-    def __index__(self):
-        raise self.error
-
-
 # An ordinary error from __index__ makes the operand incomparable (above); these are not answers.
 @pytest.mark.parametrize("error_type", [KeyboardInterrupt, SystemExit, MemoryError])
 @pytest.mark.parametrize(
@@ -136,7 +128,7 @@ class IndexRaises:
 def test_an_interrupt_or_memory_error_from_index_propagates(compare, error_type):
     error = error_type("from __index__")
     with pytest.raises(error_type) as excinfo:
-        compare(EvaluatorKinds.Value, IndexRaises(error))
+        compare(EvaluatorKinds.Value, Index(error))
     assert excinfo.value is error
 
 
