@@ -35,6 +35,9 @@ __all__ = ["ExactResult", "solve"]
 
 # Cycles added per round, at most: the shortest first, as they cut the most per constraint.
 _CYCLES_PER_ROUND = 500
+# The share of the budget a greedy ordering may take: it proves small blocks in milliseconds, but
+# on blocks of hundreds of elements it would take the time the solver needs to raise the bound.
+_GREEDY_SHARE = 0.1
 # Objective values are whole numbers; the solver's bounds carry rounding noise.
 _NOISE = 1e-6
 
@@ -95,7 +98,8 @@ def solve(dsm: Dsm, *, seconds: float = 1.0, upper: int | None = None) -> ExactR
             # make an ordering: where the two meet (as they often do on import graphs), the
             # least feedback is proven before the solver is even loaded.
             bound = _disjoint(found)
-            greedy = _greedy(dsm, tails, heads, found, deadline) if bound < limit else None
+            greedy = (_greedy(dsm, tails, heads, found, started + _GREEDY_SHARE * seconds)
+                      if bound < limit else None)
             if greedy is not None:
                 marks = feedback(dsm, greedy)
                 if marks < bound:
@@ -198,18 +202,21 @@ def _greedy(dsm: Dsm, tails: NDArray[np.intp], heads: NDArray[np.intp],
     while True:
         unbroken = [set(cycle.tolist()) for cycle in found]
         while unbroken:
+            if time.perf_counter() >= deadline:
+                return None
             mark, _ = Counter(mark for cycle in unbroken for mark in cycle).most_common(1)[0]
             removed[mark] = True
             unbroken = [cycle for cycle in unbroken if mark not in cycle]
         kept = np.flatnonzero(~removed)
         if _acyclic(dsm.size, tails[kept], heads[kept]):
             break
-        if time.perf_counter() >= deadline:
-            return None
         found = _cycles(dsm.size, tails[kept], heads[kept], kept)
     # A mark given up early may close no cycle once the later ones are given up: it is kept back
-    # when the marks kept stay free of cycles with it.
+    # when the marks kept stay free of cycles with it (as many as time allows: the marks given up
+    # break every cycle either way).
     for mark in np.flatnonzero(removed).tolist():
+        if time.perf_counter() >= deadline:
+            break
         removed[mark] = False
         kept = np.flatnonzero(~removed)
         if not _acyclic(dsm.size, tails[kept], heads[kept]):
