@@ -413,10 +413,15 @@ print(*test_refleaks.measure(test_refleaks.copy_fails()))
 def test_a_copy_that_fails_for_memory_leaks_nothing():
     here = os.path.dirname(os.path.abspath(__file__))
     environment = dict(os.environ, PYTHONPATH=os.pathsep.join([here] + sys.path))
-    result = subprocess.run([sys.executable, "-c", COPY_FAILS], env=environment, capture_output=True, text=True,
-                            check=False)
-    assert result.returncode == 0, result.stderr
-    references, blocks = map(int, result.stdout.split())
+    measured = []
+    # The least of two fresh interpreters: where in a process's address space the cap bites varies
+    # from one to the next (3-8 references mostly, 24 once), while a leak shows in every one.
+    for _ in range(2):
+        result = subprocess.run([sys.executable, "-c", COPY_FAILS], env=environment, capture_output=True,
+                                text=True, check=False)
+        assert result.returncode == 0, result.stderr
+        measured.append(tuple(map(int, result.stdout.split())))
+    references, blocks = min(measured)
     # Capping the address space and raising MemoryError move a few more references about than the
     # other actions do; a leak of the object a failed copy was meant for would be one per call.
     tolerance = REPEAT // 3
