@@ -1,4 +1,5 @@
 """The command line: counts it can back up, the JSON contract, refusals, the picture and Ctrl-C."""
+import contextlib
 import json
 import os
 import re
@@ -214,12 +215,20 @@ def test_ctrl_c_ends_the_runs_and_every_worker(tmp_path):
         [sys.executable, "-m", "travok_dsm", str(path), "--method", "sga", "--chromosomes", "1000",
          "--generations", "2500",
          "--restarts", "20", "--workers", "2"],
-        cwd=tmp_path, env=environment(), stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True,
-        start_new_session=True, preexec_fn=ctrl_c_not_ignored)
+        cwd=tmp_path, env={**environment(), "PYTHONFAULTHANDLER": "1"}, stdout=subprocess.PIPE,
+        stderr=subprocess.PIPE, text=True, start_new_session=True, preexec_fn=ctrl_c_not_ignored)
     # Progress shows once the work has taken a second: the workers are busy by then.
     assert "runs done" in started.stderr.readline()
     os.killpg(started.pid, signal.SIGINT)
-    _, errors = started.communicate(timeout=60)
+    try:
+        _, errors = started.communicate(timeout=60)
+    except subprocess.TimeoutExpired:
+        # Whatever still holds the output: each process prints its Python stacks on SIGABRT.
+        left = session_processes(started.pid)
+        with contextlib.suppress(ProcessLookupError):
+            os.killpg(started.pid, signal.SIGABRT)
+        _, stacks = started.communicate(timeout=30)
+        pytest.fail(f"still running 60 s after Ctrl-C: processes {left}, exit {started.returncode}\n{stacks}")
     assert started.returncode == 130
     assert errors.endswith("travok-dsm: interrupted\n")
     for _ in range(50):
