@@ -3,9 +3,11 @@
 
 from __future__ import annotations
 
+import contextlib
 import os
+import signal
 import time
-from collections.abc import Callable, Sequence
+from collections.abc import Callable, Iterator, Sequence
 from typing import TYPE_CHECKING, Any
 
 from travok_dsm._runs import RunData, run
@@ -81,6 +83,24 @@ def _start_method() -> multiprocessing.context.BaseContext:
     return multiprocessing.get_context("forkserver" if "forkserver" in methods else "spawn")
 
 
+@contextlib.contextmanager
+def _interrupt_held(hold: bool) -> Iterator[None]:
+    """Ctrl-C waits for the end of the block, and the processes started in it never see it.
+
+    The pool's server and workers start inside: a fresh interpreter hit by Ctrl-C while it loads
+    prints a traceback after this process has already reported the interrupt. Those processes
+    keep the signal blocked (they are ended instead); here it is raised once the block ends.
+    """
+    if not hold or not hasattr(signal, "pthread_sigmask"):
+        yield
+        return
+    held = signal.pthread_sigmask(signal.SIG_BLOCK, {signal.SIGINT})
+    try:
+        yield
+    finally:
+        signal.pthread_sigmask(signal.SIG_SETMASK, held)
+
+
 def _here(calls: Sequence[Call], report: Callable[[int], None]) -> list[RunData]:
     results = []
     for call in calls:
@@ -96,8 +116,9 @@ def _over(
 
     futures: list[Future[RunData]] = []
     try:
-        for call in calls:
-            futures.append(executor.submit(run, *call))
+        with _interrupt_held(own):
+            for call in calls:
+                futures.append(executor.submit(run, *call))
         place = {future: number for number, future in enumerate(futures)}
         results: list[RunData | None] = [None] * len(calls)
         pending = set(futures)
